@@ -1,0 +1,108 @@
+// The file system as the converter sees it: Windows-style path text, drive C:,
+// the current folder, directory search and the file operations with Windows
+// semantics. Everything outside platform/ reaches the disk through here.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace platform {
+
+// Directory entry attributes, as the Windows API reports them.
+enum : unsigned {
+  kAttrReadOnly = 0x01,
+  kAttrHidden = 0x02,
+  kAttrSystem = 0x04,
+  kAttrFolder = 0x10,
+  kAttrArchive = 0x20,
+};
+
+// ---- drives and the current folder -------------------------------------
+
+// The host folder that stands for drive C:. Empty means drive C: is not mapped.
+void SetDriveC(std::string host_folder);
+const std::string& DriveC();
+
+// The current folder as the program shows it ("C:\Zelk\Vek"), or the host path
+// when the current folder lies outside drive C:.
+std::string CurrentFolder();
+// 'C' when the current folder lies inside drive C:, otherwise 0 ("another drive").
+char CurrentDrive();
+// Makes the folder current. False when it does not exist.
+bool SetCurrentFolder(std::string_view path);
+
+// Resolves Windows-style path text to the host path, matching every existing
+// component without regard to letter case. Components that do not exist keep
+// the spelling given. nullopt when the path names an unmapped drive.
+std::optional<std::string> HostPath(std::string_view path);
+
+// ---- queries -----------------------------------------------------------
+
+bool Exists(std::string_view path);
+bool IsFolder(std::string_view path);
+// Size in bytes, or -1 when the file does not exist.
+std::int64_t FileSize(std::string_view path);
+// Attributes of an existing entry, or nullopt.
+std::optional<unsigned> Attributes(std::string_view path);
+bool IsReadOnly(std::string_view path);
+// Sets or clears the read-only attribute. False when the entry is missing.
+bool SetReadOnly(std::string_view path, bool read_only);
+
+// ---- directory search --------------------------------------------------
+
+struct FindEntry {
+  std::string name;  // the entry's own spelling
+  std::int64_t size = 0;
+  unsigned attributes = 0;
+};
+
+// Find-first/find-next over "folder\pattern" with the * and ? wildcards,
+// matched without regard to case. The entries come sorted by name without
+// regard to case, so that every run sees the same order. Includes "." and
+// ".." when the pattern matches them, as the Windows search does.
+std::vector<FindEntry> FindFiles(std::string_view pattern);
+// True when the wildcard pattern matches the name (case-insensitive).
+bool WildcardMatch(std::string_view pattern, std::string_view name);
+
+// ---- operations --------------------------------------------------------
+
+// Copies a file. With fail_if_exists an existing target makes it fail; without
+// it a writable target is replaced (a read-only target is refused).
+bool CopyFile(std::string_view from, std::string_view to, bool fail_if_exists);
+// Moves or renames a file or folder. Never replaces an existing target.
+bool MoveFile(std::string_view from, std::string_view to);
+// Deletes a file; refuses a read-only file and a folder.
+bool DeleteFile(std::string_view path);
+// Creates one folder level. False when it exists or its parent is missing.
+bool CreateFolder(std::string_view path);
+// Removes an empty folder.
+bool RemoveFolder(std::string_view path);
+
+// ---- busy probe --------------------------------------------------------
+
+// True while another process holds a write lock on the file; the product on
+// another computer holds the file so.
+bool IsLockedByOther(std::string_view path);
+
+// ---- temporary folder, clock, sleep -------------------------------------
+
+// The user's temporary folder as path text ending in a separator. Empty when
+// there is none.
+std::string TempFolder();
+
+struct Date {
+  int year = 0;
+  int month = 0;
+  int day = 0;
+};
+// Today's date; SetToday() replaces the clock (tests, benchmarks), and a
+// VEKCONV_TODAY=yyyy-mm-dd environment variable does the same.
+Date Today();
+void SetToday(std::optional<Date> date);
+
+void SleepMs(int ms);
+
+}  // namespace platform

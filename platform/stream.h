@@ -1,0 +1,79 @@
+// Buffered file streams with the modes of the Windows C runtime.
+//
+//   "rb" "r+b" "wb" "ab"   binary: bytes as they are
+//   "rt" "r+t" "wt" "at"   text: CR LF reads as LF, a Ctrl-Z byte ends the
+//                          input, LF is written as CR LF
+//
+// A mode without 't' or 'b' is text mode, as in the Windows runtime. Positions
+// are byte offsets in the file. A file whose read-only attribute is set cannot
+// be opened for writing.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+class Stream {
+ public:
+  Stream() = default;
+  ~Stream();
+  Stream(Stream&& other) noexcept;
+  Stream& operator=(Stream&& other) noexcept;
+  Stream(const Stream&) = delete;
+  Stream& operator=(const Stream&) = delete;
+
+  // Opens the file; an unopened stream (false in a test) on failure.
+  static Stream Open(std::string_view path, std::string_view mode);
+
+  explicit operator bool() const { return fd_ >= 0; }
+  bool is_open() const { return fd_ >= 0; }
+  bool text_mode() const { return text_; }
+
+  // fgets with a buffer of n + 1: reads at most n characters, stopping after a
+  // line feed. False at the end of the file when nothing was read.
+  bool ReadText(std::string& out, std::size_t n);
+  // One character, or -1 at the end of the file.
+  int GetChar();
+  // Reads up to n bytes as they are (no line-feed stop), for whole-file copies.
+  std::size_t ReadRaw(char* dst, std::size_t n);
+
+  // Writes the bytes (text mode: LF as CR LF). False when not all were written.
+  bool Write(std::string_view bytes);
+  // printf-style write; the record layouts are print formats.
+  bool Printf(const char* format, ...) __attribute__((format(printf, 2, 3)));
+
+  bool Seek(std::int64_t offset);  // from the start; negative fails
+  bool SeekEnd();
+  std::int64_t Tell();
+  // Length of the file as it stands, pending writes included.
+  std::int64_t Size();
+  // Cuts or extends the file to the length.
+  bool Truncate(std::int64_t length);
+  bool Flush();
+  // Closes the stream; false when the last writes could not be stored.
+  bool Close();
+
+ private:
+  bool FillBuffer();
+  bool FlushWrites();
+  bool DropReadBuffer();
+  bool WriteRawBytes(const char* p, std::size_t n);
+
+  int fd_ = -1;
+  bool text_ = false;
+  bool append_ = false;
+  bool readable_ = false;
+  bool writable_ = false;
+  bool eof_seen_ = false;  // a Ctrl-Z was met in text mode
+  std::unique_ptr<char[]> buf_;
+  std::int64_t buf_pos_ = 0;  // file offset of buf_[0]
+  std::size_t rd_ = 0;        // next unread byte in buf_
+  std::size_t rlen_ = 0;      // bytes of buf_ holding file data
+  std::size_t wlen_ = 0;      // bytes of buf_ waiting to be written
+  bool failed_ = false;       // a write failed
+};
+
+}  // namespace platform

@@ -1,0 +1,61 @@
+// The user interface services that the conversion uses: the status line, message
+// boxes, the wait cursor and the dialog's two sorted work lists. A front end
+// (terminal, headless, Windows dialog) implements Ui; the record store reaches
+// the active one through ActiveUi().
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "platform/worklist.h"
+
+namespace platform {
+
+enum class Icon { kNone, kError, kWarning, kQuestion, kInformation };
+enum class Buttons { kOk, kYesNo };
+enum class Answer { kOk, kYes, kNo };
+
+class Ui {
+ public:
+  virtual ~Ui() = default;
+
+  // Texts are code page 1252, as the program keeps them.
+  virtual void SetStatus(std::string_view text) = 0;
+  virtual Answer MessageBox(std::string_view text, std::string_view caption, Icon icon,
+                            Buttons buttons = Buttons::kOk) = 0;
+  // Wait cursor on (true) or back to the arrow (false).
+  virtual void ShowWaitCursor(bool wait) = 0;
+  // Lets the screen repaint during a long scan.
+  virtual void Pump() {}
+
+  WorkList& ListA() { return list_a_; }
+  WorkList& ListB() { return list_b_; }
+  bool wait_cursor() const { return wait_depth_ > 0; }
+
+ private:
+  friend class WaitCursor;
+  int wait_depth_ = 0;
+  WorkList list_a_;
+  WorkList list_b_;
+};
+
+// The window that owns messages of the record store (the active window).
+Ui& ActiveUi();
+void SetActiveUi(Ui* ui);
+
+// Shows the wait cursor for its lifetime and restores the previous cursor.
+class WaitCursor {
+ public:
+  explicit WaitCursor(Ui& ui = ActiveUi());
+  ~WaitCursor();
+  WaitCursor(const WaitCursor&) = delete;
+  WaitCursor& operator=(const WaitCursor&) = delete;
+
+ private:
+  Ui& ui_;
+};
+
+// Converts code page 1252 text to UTF-8 for a terminal or a log.
+std::string Cp1252ToUtf8(std::string_view text);
+
+}  // namespace platform

@@ -1,0 +1,57 @@
+// A sorted string list with the results of a sorted list box: ascending order
+// without regard to letter case (code page 1252 letters fold too), entries
+// that compare equal keep the order in which they were added. Every operation
+// is logarithmic in the number of entries (apart from the chunk-local moves of
+// an insert or a delete), so that a step that looks up every record stays
+// fast on folders with millions of entries.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace platform {
+
+class WorkList {
+ public:
+  static constexpr int kError = -2;  // the list cannot store the entry
+
+  void Reset();
+  // Inserts the text at its sorted place (after equal entries); its index.
+  int Add(std::string_view text);
+  // Index of the first entry equal to the text without regard to case, or -1.
+  int FindExact(std::string_view text) const;
+  // Index of the first entry whose first n characters equal the first n of the
+  // key without regard to case (a shorter entry must then equal the key), or
+  // -1. This is the list walk "compare the first n characters" done by bisection.
+  int FindPrefix(std::string_view key, std::size_t n) const;
+  int Count() const { return static_cast<int>(count_); }
+  // The entry at the index, or nullptr when the index is not below the count.
+  const std::string* Get(int index) const;
+  // Length of the entry copied into out, or -1 when the index is out of range.
+  int GetText(int index, std::string& out) const;
+  // Removes the entry; the entries behind it move up by one. False when the
+  // index is out of range.
+  bool Delete(int index);
+
+  // Case-folded byte order used for sorting and comparing.
+  static int Compare(std::string_view a, std::string_view b);
+  static int CompareN(std::string_view a, std::string_view b, std::size_t n);
+
+ private:
+  struct Pos {
+    std::size_t chunk;
+    std::size_t at;
+  };
+  Pos Locate(std::size_t index) const;
+  std::size_t IndexOf(std::size_t chunk, std::size_t at) const;
+  std::size_t ChunkFor(std::string_view text, bool after_equal) const;
+  void RebuildCounts();
+
+  std::vector<std::vector<std::string>> chunks_;
+  std::vector<std::size_t> tree_;  // Fenwick tree over chunk sizes
+  std::size_t count_ = 0;
+};
+
+}  // namespace platform
