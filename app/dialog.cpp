@@ -1,0 +1,35 @@
+#include "app/dialog.h"
+
+#include "platform/files.h"
+#include "steps/steps.h"
+
+namespace app {
+
+namespace {
+// The folder line is read into a buffer of 100 characters.
+constexpr std::size_t kFolderLineMax = 99;
+}  // namespace
+
+void ChooseStartFolder() {
+  // Drive A: cannot be current here; drive C: is the mapped folder.
+  if (platform::CurrentDrive() == 'C') platform::SetCurrentFolder("C:\\Zelk\\Vek");
+}
+
+DialogTexts InitDialog() {
+  DialogTexts t;
+  t.title = kMainTitle;
+  std::string folder = platform::CurrentFolder();
+  if (folder.size() <= kFolderLineMax) t.folder_line = folder;
+  return t;
+}
+
+void RunConvert(platform::Ui& dlg) {
+  {
+    platform::WaitCursor wait(dlg);
+    for (const steps::Step& step : steps::AllSteps()) step.run(dlg);
+  }
+  dlg.SetStatus("");
+  dlg.MessageBox("A convers\xE3o foi realizada."  // cp1252, kProduct, platform::Icon::kInformation);
+}
+
+}  // namespace app

@@ -1,0 +1,31 @@
+// The conversion dialog's behaviour, shared by every front end: the entry
+// routine's choice of folder, the dialog's texts, and the Convert command.
+#pragma once
+
+#include <string>
+
+#include "platform/ui.h"
+
+namespace app {
+
+// Title of the main window, which the dialog takes over.
+inline constexpr const char* kMainTitle = "Glebrium 5.61";
+// Caption of the closing message.
+inline constexpr const char* kProduct = "Glebrium";
+
+// Entry routine: from drive A: go to drive C:; on drive C: make C:\Zelk\Vek
+// the current folder when it exists (otherwise the folder stays as it is).
+void ChooseStartFolder();
+
+struct DialogTexts {
+  std::string title;        // "Glebrium 5.61"
+  std::string folder_line;  // the current folder; empty when it does not fit
+};
+DialogTexts InitDialog();
+
+// The Convert command (button "&Converter Versões"): every step in its order,
+// whatever the outcome of the ones before, then an empty status line and the
+// closing message.
+void RunConvert(platform::Ui& dlg);
+
+}  // namespace app

@@ -1,0 +1,15 @@
+// The terminal the program was started from.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace platform {
+
+bool StdinIsTerminal();
+bool StdoutIsTerminal();
+bool StderrIsTerminal();
+// One line typed on the terminal (without its line end); nullopt at the end of input.
+std::optional<std::string> ReadTerminalLine();
+
+}  // namespace platform

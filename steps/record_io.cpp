@@ -1,0 +1,233 @@
+#include "steps/record_io.h"
+
+#include <algorithm>
+#include <cstdarg>
+#include <cstdio>
+#include <vector>
+
+#include "platform/files.h"
+
+namespace steps {
+
+std::string Fmt(const char* format, ...) {
+  char small[256];
+  va_list args;
+  va_start(args, format);
+  int n = std::vsnprintf(small, sizeof small, format, args);
+  va_end(args);
+  if (n < 0) return {};
+  if (static_cast<std::size_t>(n) < sizeof small) return std::string(small, static_cast<std::size_t>(n));
+  std::string out(static_cast<std::size_t>(n) + 1, '\0');
+  va_start(args, format);
+  std::vsnprintf(out.data(), out.size(), format, args);
+  va_end(args);
+  out.resize(static_cast<std::size_t>(n));
+  return out;
+}
+
+namespace {
+
+std::string_view Slice(std::string_view rec, std::size_t offset, std::size_t width) {
+  if (offset >= rec.size()) return {};
+  return rec.substr(offset, width);
+}
+
+std::string TrimTail(std::string_view v) {
+  std::size_t n = v.size();
+  while (n > 0 && v[n - 1] == ' ') --n;
+  return std::string(v.substr(0, n));
+}
+
+}  // namespace
+
+// ---- RecordReader -------------------------------------------------------
+
+RecordReader::RecordReader(std::string_view path, std::size_t record_length)
+    : in_(platform::Stream::Open(path, "rb")), length_(record_length) {}
+
+bool RecordReader::Load(std::int64_t i) {
+  rec_.clear();
+  index_ = i;
+  if (!in_ || length_ == 0 || i < 0) return false;
+  if (!in_.Seek(i * static_cast<std::int64_t>(length_))) return false;
+  rec_.resize(length_);
+  rec_.resize(in_.ReadRaw(rec_.data(), length_));
+  return !rec_.empty();
+}
+
+bool RecordReader::deleted() const { return rec_.size() == length_ && rec_.back() == '+'; }
+
+std::string_view RecordReader::Field(std::size_t offset, std::size_t width) const {
+  return Slice(rec_, offset, width);
+}
+
+std::string RecordReader::Trimmed(std::size_t offset, std::size_t width) const {
+  return TrimTail(Field(offset, width));
+}
+
+char RecordReader::At(std::size_t offset) const { return offset < rec_.size() ? rec_[offset] : ' '; }
+
+// ---- RecordWriter -------------------------------------------------------
+
+RecordWriter::RecordWriter(std::string_view path, Mode mode) : path_(path) {
+  bool exists = platform::Exists(path);
+  if (mode == Mode::kAppend && exists) {
+    out_ = platform::Stream::Open(path, "ab");
+    return;
+  }
+  // A read-only target cannot be replaced, as opening it for writing fails.
+  if (exists && platform::IsReadOnly(path)) return;
+  temp_path_ = path_ + ".~vk";
+  platform::SetReadOnly(temp_path_, false);
+  platform::DeleteFile(temp_path_);  // left over from an interrupted run
+  out_ = platform::Stream::Open(temp_path_, "wb");
+}
+
+RecordWriter::~RecordWriter() { Close(); }
+
+RecordWriter& RecordWriter::Put(std::string_view value, std::size_t width) {
+  std::size_t n = std::min(value.size(), width);
+  rec_.append(value.data(), n);
+  rec_.append(width - n, ' ');
+  return *this;
+}
+
+RecordWriter& RecordWriter::PutRight(std::string_view value, std::size_t width) {
+  std::size_t n = std::min(value.size(), width);
+  rec_.append(width - n, ' ');
+  rec_.append(value.data(), n);
+  return *this;
+}
+
+RecordWriter& RecordWriter::Spaces(std::size_t width) {
+  rec_.append(width, ' ');
+  return *this;
+}
+
+RecordWriter& RecordWriter::Raw(std::string_view bytes) {
+  rec_.append(bytes);
+  return *this;
+}
+
+bool RecordWriter::EndRecord() {
+  if (!out_) {
+    rec_.clear();
+    return false;
+  }
+  if (!out_.Write(rec_)) failed_ = true;
+  rec_.clear();
+  ++records_;
+  return !failed_;
+}
+
+bool RecordWriter::Close() {
+  if (!out_) return false;
+  if (!rec_.empty()) EndRecord();
+  bool ok = out_.Close() && !failed_;
+  out_ = platform::Stream();
+  if (temp_path_.empty()) return ok;
+  std::string temp = std::move(temp_path_);
+  temp_path_.clear();
+  if (ok && platform::Exists(path_)) ok = platform::DeleteFile(path_);
+  if (ok) ok = platform::MoveFile(temp, path_);
+  if (!ok) platform::DeleteFile(temp);
+  return ok;
+}
+
+// ---- RecordPatcher ------------------------------------------------------
+//
+// The patcher reads a window of records at once and writes the window back in
+// one piece when it holds changes, so that patching every record of a large
+// file costs two sequential passes, not a seek and a write per record.
+
+namespace {
+constexpr std::size_t kWindowBytes = 1 << 18;
+}
+
+RecordPatcher::RecordPatcher(std::string_view path, std::size_t record_length) : length_(record_length) {
+  if (platform::Exists(path) && platform::IsReadOnly(path)) platform::SetReadOnly(path, false);
+  io_ = platform::Stream::Open(path, "r+b");
+}
+
+RecordPatcher::~RecordPatcher() { Close(); }
+
+bool RecordPatcher::StoreLoaded() {
+  if (!dirty_) return true;
+  dirty_ = false;
+  std::size_t at = static_cast<std::size_t>(index_ - window_first_) * length_;
+  if (window_.size() < at + rec_.size()) window_.resize(at + rec_.size(), ' ');
+  std::copy(rec_.begin(), rec_.end(), window_.begin() + static_cast<std::ptrdiff_t>(at));
+  window_dirty_ = true;
+  return true;
+}
+
+bool RecordPatcher::FlushWindow() {
+  if (!window_dirty_) return true;
+  window_dirty_ = false;
+  if (!io_.Seek(window_first_ * static_cast<std::int64_t>(length_)) || !io_.Write(window_)) {
+    failed_ = true;
+    return false;
+  }
+  return true;
+}
+
+bool RecordPatcher::Load(std::int64_t i) {
+  StoreLoaded();
+  rec_.clear();
+  index_ = i;
+  if (!io_ || length_ == 0 || i < 0) return false;
+  std::int64_t per_window = static_cast<std::int64_t>(std::max<std::size_t>(1, kWindowBytes / length_));
+  bool inside = i >= window_first_ &&
+                static_cast<std::size_t>(i - window_first_) * length_ < window_.size();
+  if (!inside) {
+    FlushWindow();
+    window_.clear();
+    window_first_ = i;
+    if (!io_.Seek(i * static_cast<std::int64_t>(length_))) return false;
+    window_.resize(static_cast<std::size_t>(per_window) * length_);
+    window_.resize(io_.ReadRaw(window_.data(), window_.size()));
+    if (window_.empty()) return false;
+  }
+  std::size_t at = static_cast<std::size_t>(i - window_first_) * length_;
+  rec_.assign(window_, at, length_);
+  return !rec_.empty();
+}
+
+bool RecordPatcher::deleted() const { return rec_.size() == length_ && rec_.back() == '+'; }
+
+std::string_view RecordPatcher::Field(std::size_t offset, std::size_t width) const {
+  return Slice(rec_, offset, width);
+}
+
+std::string RecordPatcher::Trimmed(std::size_t offset, std::size_t width) const {
+  return TrimTail(Field(offset, width));
+}
+
+char RecordPatcher::At(std::size_t offset) const { return offset < rec_.size() ? rec_[offset] : ' '; }
+
+void RecordPatcher::Set(std::size_t offset, std::string_view value, std::size_t width) {
+  if (index_ < 0 || rec_.empty() || width == 0) return;
+  if (rec_.size() < offset + width) rec_.resize(offset + width, ' ');
+  std::size_t n = std::min(value.size(), width);
+  std::copy_n(value.data(), n, rec_.begin() + static_cast<std::ptrdiff_t>(offset));
+  std::fill_n(rec_.begin() + static_cast<std::ptrdiff_t>(offset + n), width - n, ' ');
+  dirty_ = true;
+}
+
+std::int64_t RecordPatcher::file_size() {
+  if (!io_) return -1;
+  StoreLoaded();
+  FlushWindow();
+  return io_.Size();
+}
+
+bool RecordPatcher::Close() {
+  if (!io_) return false;
+  StoreLoaded();
+  FlushWindow();
+  bool ok = io_.Close() && !failed_;
+  io_ = platform::Stream();
+  return ok;
+}
+
+}  // namespace steps

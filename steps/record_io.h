@@ -1,0 +1,135 @@
+// The file plumbing that every conversion step shares: one record reader, one
+// fixed-width writer and one in-place patcher.
+//
+// Records are read whole, L bytes at record i × L, and fields are taken from
+// them by offset and width. A line feed, a carriage return or a Ctrl-Z byte
+// inside a record is an ordinary byte here: it neither ends the file nor
+// shifts the fields behind it, so one bad byte cannot scramble a record or cut
+// off the rest of a table.
+//
+// New files are written under a temporary name beside the target and get
+// their real name only when the writer is closed successfully, so that an
+// interrupted conversion never leaves a half-written file that a later run's
+// guard ("the new file exists already") would take for done.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "platform/stream.h"
+
+namespace steps {
+
+// printf into a std::string; the record layouts are print formats.
+std::string Fmt(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+class RecordReader {
+ public:
+  RecordReader(std::string_view path, std::size_t record_length);
+  explicit operator bool() const { return static_cast<bool>(in_); }
+
+  // Loads record i. False when nothing of it lies in the file (the end of the
+  // walk); a last record cut short loads with the bytes it has.
+  bool Load(std::int64_t i);
+  std::int64_t index() const { return index_; }
+  // The record as loaded: record_length bytes, fewer for a short last record.
+  std::string_view bytes() const { return rec_; }
+  // The flag byte reads "+" (a short record has no flag byte: live).
+  bool deleted() const;
+  // The bytes of a field, as far as the record holds them.
+  std::string_view Field(std::size_t offset, std::size_t width) const;
+  // The field without its trailing spaces.
+  std::string Trimmed(std::size_t offset, std::size_t width) const;
+  // The byte at the offset, or a space past the end of a short record.
+  char At(std::size_t offset) const;
+
+  std::size_t record_length() const { return length_; }
+
+ private:
+  platform::Stream in_;
+  std::size_t length_;
+  std::int64_t index_ = -1;
+  std::string rec_;
+};
+
+// Builds records field by field and writes them. Every Put writes exactly its
+// width (left-justified, space-padded, cut when longer), so a record always
+// has the length of its layout.
+class RecordWriter {
+ public:
+  enum class Mode {
+    kCreate,  // a new file replacing any file of that name ("wt")
+    kAppend,  // records appended to the file, which is created when missing ("at")
+  };
+  RecordWriter(std::string_view path, Mode mode);
+  ~RecordWriter();
+  RecordWriter(const RecordWriter&) = delete;
+  RecordWriter& operator=(const RecordWriter&) = delete;
+  explicit operator bool() const { return static_cast<bool>(out_); }
+
+  RecordWriter& Put(std::string_view value, std::size_t width);
+  // Right-justified ("%Ns").
+  RecordWriter& PutRight(std::string_view value, std::size_t width);
+  RecordWriter& Spaces(std::size_t width);
+  // Bytes as they are (line ends of list files).
+  RecordWriter& Raw(std::string_view bytes);
+  // Writes the record built so far. False when the write failed.
+  bool EndRecord();
+  std::int64_t records() const { return records_; }
+
+  // Flushes, and gives a new file its real name. False when anything failed;
+  // a new file is then removed again and the target left as it was.
+  bool Close();
+
+ private:
+  platform::Stream out_;
+  std::string path_;
+  std::string temp_path_;  // empty when writing straight into the target
+  std::string rec_;
+  std::int64_t records_ = 0;
+  bool failed_ = false;
+};
+
+// Changes records of an existing file in place. Records are loaded one at a
+// time; changes reach the file when the patcher moves past them or is closed.
+class RecordPatcher {
+ public:
+  // Opens for update, clearing a read-only attribute first.
+  RecordPatcher(std::string_view path, std::size_t record_length);
+  ~RecordPatcher();
+  RecordPatcher(const RecordPatcher&) = delete;
+  RecordPatcher& operator=(const RecordPatcher&) = delete;
+  explicit operator bool() const { return static_cast<bool>(io_); }
+
+  bool Load(std::int64_t i);
+  std::string_view bytes() const { return rec_; }
+  bool deleted() const;
+  std::string_view Field(std::size_t offset, std::size_t width) const;
+  std::string Trimmed(std::size_t offset, std::size_t width) const;
+  char At(std::size_t offset) const;
+
+  // Writes the value left-justified in the width at the offset of the loaded
+  // record. A record cut short is completed with spaces up to the field.
+  void Set(std::size_t offset, std::string_view value, std::size_t width);
+  void Set(std::size_t offset, std::string_view value) { Set(offset, value, value.size()); }
+
+  std::int64_t file_size();
+  bool Close();
+
+ private:
+  bool StoreLoaded();
+  bool FlushWindow();
+
+  platform::Stream io_;
+  std::size_t length_;
+  std::int64_t index_ = -1;
+  std::string rec_;
+  bool dirty_ = false;
+  std::string window_;  // records window_first_ onwards, as read
+  std::int64_t window_first_ = -1;
+  bool window_dirty_ = false;
+  bool failed_ = false;
+};
+
+}  // namespace steps
