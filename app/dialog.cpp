@@ -29,7 +29,7 @@ void RunConvert(platform::Ui& dlg) {
     for (const steps::Step& step : steps::AllSteps()) step.run(dlg);
   }
   dlg.SetStatus("");
-  dlg.MessageBox("A convers\xE3o foi realizada."  // cp1252, kProduct, platform::Icon::kInformation);
+  dlg.MessageBox("A convers\xE3o foi realizada.", kProduct, platform::Icon::kInformation);  // cp1252
 }
 
 }  // namespace app

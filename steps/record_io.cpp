@@ -69,10 +69,10 @@ char RecordReader::At(std::size_t offset) const { return offset < rec_.size() ? 
 
 // ---- RecordWriter -------------------------------------------------------
 
-RecordWriter::RecordWriter(std::string_view path, Mode mode) : path_(path) {
+RecordWriter::RecordWriter(std::string_view path, Mode mode, bool text_mode) : path_(path) {
   bool exists = platform::Exists(path);
   if (mode == Mode::kAppend && exists) {
-    out_ = platform::Stream::Open(path, "ab");
+    out_ = platform::Stream::Open(path, text_mode ? "at" : "ab");
     return;
   }
   // A read-only target cannot be replaced, as opening it for writing fails.
@@ -80,7 +80,7 @@ RecordWriter::RecordWriter(std::string_view path, Mode mode) : path_(path) {
   temp_path_ = path_ + ".~vk";
   platform::SetReadOnly(temp_path_, false);
   platform::DeleteFile(temp_path_);  // left over from an interrupted run
-  out_ = platform::Stream::Open(temp_path_, "wb");
+  out_ = platform::Stream::Open(temp_path_, text_mode ? "wt" : "wb");
 }
 
 RecordWriter::~RecordWriter() { Close(); }

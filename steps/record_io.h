@@ -62,7 +62,9 @@ class RecordWriter {
     kCreate,  // a new file replacing any file of that name ("wt")
     kAppend,  // records appended to the file, which is created when missing ("at")
   };
-  RecordWriter(std::string_view path, Mode mode);
+  // In text mode a line feed is written as CR LF (line files such as the
+  // yearly history files); records are written byte for byte.
+  RecordWriter(std::string_view path, Mode mode, bool text_mode = false);
   ~RecordWriter();
   RecordWriter(const RecordWriter&) = delete;
   RecordWriter& operator=(const RecordWriter&) = delete;
