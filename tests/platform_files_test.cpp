@@ -50,6 +50,9 @@ TEST_F(FilesTest, ResolvesEveryComponentWithoutRegardToCase) {
   // Dots stay in the path for the OS to follow; names after them still match.
   EXPECT_EQ(platform::HostPath("..\\fotos"), d + "/../FOTOS");
   EXPECT_EQ(platform::HostPath(".\\REG\\"), d + "/./Reg");
+  // Trailing spaces and dots of a name do not count, as on Windows.
+  EXPECT_EQ(platform::HostPath("reg.\\sub \\RM1960.DAT  "), d + "/Reg/Sub/RM1960.dat");
+  EXPECT_EQ(platform::HostPath("New.DAT. "), d + "/New.DAT");
 
   // Drive C:, the root of the current drive, other drives, host paths.
   EXPECT_EQ(platform::HostPath("c:\\ZELK\\vek\\reg"), Root() + "/Zelk/Vek/Reg");

@@ -242,6 +242,14 @@ bool StatEntry(const std::string& p, struct stat& st) {
   return stat(p.c_str(), &st) == 0 || lstat(p.c_str(), &st) == 0;
 }
 
+// Windows drops trailing spaces and dots from every name in a path
+// ("F10.DAT " and "F10.DAT." open F10.DAT); "." and ".." stay.
+std::string_view TrimComponent(std::string_view part) {
+  if (part == "." || part == "..") return part;
+  while (!part.empty() && (part.back() == ' ' || part.back() == '.')) part.remove_suffix(1);
+  return part;
+}
+
 std::optional<std::string> Resolve(std::string_view path) {
   if (path.empty()) return std::nullopt;
   std::string base;
@@ -267,7 +275,8 @@ std::optional<std::string> Resolve(std::string_view path) {
   for (std::size_t i = 0; i < rest.size();) {
     std::size_t j = i;
     while (j < rest.size() && !IsSep(rest[j])) ++j;
-    if (j > i) parts.push_back(rest.substr(i, j - i));
+    std::string_view part = TrimComponent(rest.substr(i, j - i));
+    if (!part.empty()) parts.push_back(part);
     i = j + 1;
   }
 
@@ -302,7 +311,7 @@ std::string LastComponent(std::string_view text) {
   while (end > 0 && IsSep(text[end - 1])) --end;
   std::size_t start = end;
   while (start > 0 && !IsSep(text[start - 1])) --start;
-  return std::string(text.substr(start, end - start));
+  return std::string(TrimComponent(text.substr(start, end - start)));
 }
 
 unsigned AttributesOf(const struct stat& st, std::string_view name) {
