@@ -8,7 +8,7 @@
 
 namespace {
 
-struct Run {
+struct ProgramRun {
   int exit_code;
   std::string out;
   std::string err;
@@ -17,13 +17,13 @@ struct Run {
 class ConvertCommandTest : public vektest::SandboxTest {
  protected:
   // Runs vekconv with the arguments in the folder, capturing its output.
-  Run Vekconv(const std::string& args, const vektest::fs::path& folder) {
+  ProgramRun Vekconv(const std::string& args, const vektest::fs::path& folder) {
     vektest::fs::path out = box.root / "stdout.txt";
     vektest::fs::path err = box.root / "stderr.txt";
     std::string cmd = "cd '" + folder.string() + "' && '" VEKCONV_BINARY "' " + args + " </dev/null >'" +
                       out.string() + "' 2>'" + err.string() + "'";
     int status = std::system(cmd.c_str());
-    Run r{WEXITSTATUS(status), box.Read(out), box.Read(err)};
+    ProgramRun r{WEXITSTATUS(status), box.Read(out), box.Read(err)};
     vektest::fs::remove(out);
     vektest::fs::remove(err);
     return r;
@@ -35,14 +35,14 @@ TEST_F(ConvertCommandTest, ConvertsTheDataFolderOfDriveCAndCanRunAgain) {
   box.Write("Conf10.dat", old);
   std::string root = box.root.string();
 
-  Run first = Vekconv("convert --drive-c '" + root + "'", box.root);
+  ProgramRun first = Vekconv("convert --drive-c '" + root + "'", box.root);
   EXPECT_EQ(first.exit_code, 0) << first.err;
   EXPECT_EQ(first.out, "A convers\xC3\xA3o foi realizada.\n");
   EXPECT_NE(first.err.find("Convertendo 4.07\n"), std::string::npos) << first.err;
   std::string widened = old.substr(0, 190) + std::string(380, ' ') + old.substr(190);
   EXPECT_EQ(box.Read("Conf10.dat"), widened);
 
-  Run second = Vekconv("convert --drive-c '" + root + "'", box.root);
+  ProgramRun second = Vekconv("convert --drive-c '" + root + "'", box.root);
   EXPECT_EQ(second.exit_code, 0);
   EXPECT_EQ(second.out, first.out);
   EXPECT_EQ(box.Read("Conf10.dat"), widened);
@@ -52,14 +52,14 @@ TEST_F(ConvertCommandTest, OutsideDriveCTheStartFolderIsConverted) {
   // No drive C: given: the program converts the folder it was started in.
   vektest::fs::path elsewhere = box.root / "copy";
   box.Write(elsewhere / "Conf10.dat", std::string(200, 'y'));
-  Run r = Vekconv("convert -C '" + elsewhere.string() + "'", box.root);
+  ProgramRun r = Vekconv("convert -C '" + elsewhere.string() + "'", box.root);
   EXPECT_EQ(r.exit_code, 0) << r.err;
   EXPECT_EQ(box.Read(elsewhere / "Conf10.dat"), std::string(190, 'y') + std::string(380, ' ') + std::string(10, 'y'));
 }
 
 TEST_F(ConvertCommandTest, AMissingFolderIsReportedAndNothingIsTouched) {
   box.Write("Conf10.dat", std::string(285, 'z'));
-  Run r = Vekconv("convert --drive-c '" + (box.root / "nowhere").string() + "'", box.root);
+  ProgramRun r = Vekconv("convert --drive-c '" + (box.root / "nowhere").string() + "'", box.root);
   EXPECT_EQ(r.exit_code, 2);
   EXPECT_EQ(r.out, "");
   EXPECT_NE(r.err.find("does not exist"), std::string::npos) << r.err;
@@ -71,10 +71,10 @@ TEST_F(ConvertCommandTest, AMissingFolderIsReportedAndNothingIsTouched) {
 }
 
 TEST_F(ConvertCommandTest, HelpAndVersion) {
-  Run help = Vekconv("--help", box.root);
+  ProgramRun help = Vekconv("--help", box.root);
   EXPECT_EQ(help.exit_code, 0);
   EXPECT_NE(help.out.find("convert"), std::string::npos);
-  Run version = Vekconv("--version", box.root);
+  ProgramRun version = Vekconv("--version", box.root);
   EXPECT_EQ(version.exit_code, 0);
   EXPECT_EQ(version.out.rfind("vekconv ", 0), 0u) << version.out;
 }

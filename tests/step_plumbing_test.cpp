@@ -19,7 +19,7 @@ TEST_F(RecordIoTest, ReaderTakesWholeRecordsWhateverBytesTheyHold) {
   // Record 1 holds a line feed, a CR LF pair and a Ctrl-Z; record 2 is deleted;
   // the last record is cut short.
   std::string rec0 = "AAAA      ";
-  std::string rec1 = "B\nC\r\nD\x1A" "E ";
+  std::string rec1 = "B\nC\r\nD\x1A" "EF ";
   std::string rec2 = "CCCCCCCCC+";
   box.Write("F.DAT", rec0 + rec1 + rec2 + "DDDDD");
   RecordReader in("f.dat", 10);
@@ -27,7 +27,7 @@ TEST_F(RecordIoTest, ReaderTakesWholeRecordsWhateverBytesTheyHold) {
   ASSERT_TRUE(in.Load(1));
   EXPECT_EQ(in.bytes(), rec1);
   EXPECT_EQ(in.Field(2, 3), "C\r\n");
-  EXPECT_EQ(in.Trimmed(5, 5), "D\x1A" "E");
+  EXPECT_EQ(in.Trimmed(5, 5), "D\x1A" "EF");
   EXPECT_FALSE(in.deleted());
   ASSERT_TRUE(in.Load(2));
   EXPECT_TRUE(in.deleted());
