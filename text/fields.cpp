@@ -1,0 +1,163 @@
+#include "text/fields.h"
+
+#include <algorithm>
+#include <climits>
+
+namespace text {
+
+namespace {
+
+// White space as the C runtime's isspace sees it in the "C" locale.
+bool IsBlank(unsigned char c) {
+  return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
+unsigned char Byte(char c) { return static_cast<unsigned char>(c); }
+
+}  // namespace
+
+bool IsDigitChar(unsigned char c) { return c >= '0' && c <= '9'; }
+
+std::string& CutText(std::string& s, std::size_t n) {
+  if (s.size() > n) s.resize(n);
+  return s;
+}
+
+std::string CopyField(std::string_view src, std::size_t pos, std::size_t n) {
+  if (pos >= src.size()) return {};
+  std::string_view field = src.substr(pos, n);
+  // A zero byte ends the text, as it would in a record buffer.
+  return std::string(field.substr(0, field.find('\0')));
+}
+
+std::string& TrimRight(std::string& s) {
+  std::size_t end = s.find_last_not_of(' ');
+  s.resize(end == std::string::npos ? 0 : end + 1);
+  return s;
+}
+
+std::string TrimRight(std::string_view s) {
+  std::string out(s);
+  return TrimRight(out);
+}
+
+std::string& PadRight(std::string& s, std::size_t n) {
+  s.resize(n, ' ');
+  return s;
+}
+
+bool HasText(std::string_view s) {
+  return s.find_first_not_of(' ') != std::string_view::npos;
+}
+
+std::string& KeepDigits(std::string& s, std::size_t n) {
+  std::size_t w = 0;
+  for (std::size_t r = 0; r < s.size() && w < n; ++r) {
+    if (IsDigitChar(Byte(s[r]))) s[w++] = s[r];
+  }
+  s.resize(w);
+  return s;
+}
+
+std::string& FoldUtf8Latin1(std::string& s) {
+  const std::size_t len = s.size();
+  std::size_t i = 0;
+  std::size_t j = 0;
+  while (j < len) {
+    unsigned char c = Byte(s[j]);
+    unsigned char d = j + 1 < len ? Byte(s[j + 1]) : 0;
+    if ((c == 0xC2 || c == 0xC3) && d >= 0x80 && d <= 0xBF) {
+      unsigned char folded;
+      if (c == 0xC3) {
+        folded = static_cast<unsigned char>(d + 0x40);
+      } else {
+        // C1 controls and the no-break space would break fixed-width fields.
+        folded = d <= 0xA0 ? ' ' : d;
+      }
+      s[i++] = static_cast<char>(folded);
+      j += 2;
+    } else {
+      s[i++] = s[j++];
+    }
+  }
+  s.resize(i);
+  return s;
+}
+
+std::string& CleanText(std::string& s) {
+  FoldUtf8Latin1(s);
+  for (char& ch : s) {
+    unsigned char c = Byte(ch);
+    if (c >= 1 && c <= 31) ch = ' ';
+  }
+  return s;
+}
+
+char Mod11CheckDigit(std::string& digits, int max_weight) {
+  TrimRight(digits);
+  long long weight = 1;
+  long long sum = 0;
+  for (std::size_t k = digits.size(); k-- > 0;) {
+    if (weight < max_weight) {
+      ++weight;
+    } else {
+      weight = 2;
+    }
+    sum += (static_cast<long long>(Byte(digits[k])) - '0') * weight;
+  }
+  // A negative sum (spaces or signs inside the text) leaves a non-positive
+  // remainder, which gives the digit 0 like a remainder of 0 or 1.
+  long long d = 11 - sum % 11;
+  return d > 9 ? '0' : static_cast<char>('0' + d);
+}
+
+long ParseLong(std::string_view s) {
+  std::size_t k = 0;
+  while (k < s.size() && IsBlank(Byte(s[k]))) ++k;
+  bool negative = false;
+  if (k < s.size() && (s[k] == '+' || s[k] == '-')) {
+    negative = s[k] == '-';
+    ++k;
+  }
+  // Accumulate towards the sign so that LONG_MIN is reachable.
+  long value = 0;
+  for (; k < s.size() && IsDigitChar(Byte(s[k])); ++k) {
+    int digit = s[k] - '0';
+    if (negative) {
+      if (value < (LONG_MIN + digit) / 10) return LONG_MIN;
+      value = value * 10 - digit;
+    } else {
+      if (value > (LONG_MAX - digit) / 10) return LONG_MAX;
+      value = value * 10 + digit;
+    }
+  }
+  return value;
+}
+
+unsigned char FoldCase(unsigned char c) {
+  if (c >= 'A' && c <= 'Z') return static_cast<unsigned char>(c + 0x20);
+  if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return static_cast<unsigned char>(c + 0x20);
+  switch (c) {
+    case 0x8A: return 0x9A;  // Š
+    case 0x8C: return 0x9C;  // Œ
+    case 0x8E: return 0x9E;  // Ž
+    case 0x9F: return 0xFF;  // Ÿ
+    default: return c;
+  }
+}
+
+bool EqualNoCase(std::string_view a, std::string_view b, std::size_t n) {
+  for (std::size_t k = 0; k < n; ++k) {
+    unsigned char ca = k < a.size() ? Byte(a[k]) : 0;
+    unsigned char cb = k < b.size() ? Byte(b[k]) : 0;
+    if (FoldCase(ca) != FoldCase(cb)) return false;
+    if (ca == 0) return true;  // both ended here
+  }
+  return true;
+}
+
+bool EqualNoCase(std::string_view a, std::string_view b) {
+  return EqualNoCase(a, b, std::max(a.size(), b.size()) + 1);
+}
+
+}  // namespace text
