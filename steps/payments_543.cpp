@@ -40,14 +40,25 @@ void PutRows(RecordWriter& out, const RecordReader& in, std::span<const Row> row
   out.EndRecord();
 }
 
-// F03R0.DAT (455) from the F14R0.DAT records numbered 100 to 199.
+// F03R0.DAT (455) from the F14R0.DAT records numbered 100 to 199; the comment
+// gives the field's offset in the new record.
 constexpr std::array<Row, 7> kF03R0 = {{
-    {61, 0, 50}, {22, 148, 167}, {2, 168, 169}, {18, 130, 147}, {2, 175, 176}, {11, 177, 178}, {339, 179, 181},
+    {61, 0, 50},     // 0
+    {22, 148, 167},  // 61
+    {2, 168, 169},   // 83
+    {18, 130, 147},  // 85
+    {2, 175, 176},   // 103
+    {11, 177, 178},  // 105
+    {339, 179, 181},  // 116
 }};
 static_assert(RecordLength(kF03R0) == 455);
 
-// F08R1.DAT (1000) from F08R0.DAT (300).
-constexpr std::array<Row, 3> kF08R1 = {{{239, 0, 50}, {29, 51, 51}, {732, 62, 79}}};
+// F08R1.DAT (1000) from F08R0.DAT (300); 52-61 is dropped.
+constexpr std::array<Row, 3> kF08R1 = {{
+    {239, 0, 50},  // 0
+    {29, 51, 51},  // 239
+    {732, 62, 79},  // 268
+}};
 static_assert(RecordLength(kF08R1) == 1000);
 
 constexpr std::size_t kF14R0Length = 311;

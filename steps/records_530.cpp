@@ -67,18 +67,37 @@ void PutRows(RecordWriter& out, const RecordReader& in, std::span<const Row> row
   out.EndRecord();
 }
 
+// Each table lists the new record's fields in order; the comment gives the
+// field's offset in the new record.
+
 // F01R0.DAT (814) from F17R0.DAT (1000).
-constexpr std::array kF01R0 = {Src(502, 0, 501), Blank(312)};
+constexpr std::array kF01R0 = {
+    Src(502, 0, 501),  // 0
+    Blank(312),        // 502
+};
 static_assert(RecordLength(kF01R0) == 814);
 
 // F09R0.DAT (815) from F11R3.DAT (1000).
 enum { kRunningNumber, kDigits };
 constexpr std::array kF09R0 = {
-    Value(5, kRunningNumber),  Blank(6),          Src(80, 19, 58),   Src(63, 99, 138),
-    Value(7, kDigits),         Src(78, 139, 209), Src(11, 379, 379), Src(18, 220, 237),
-    Src(22, 0, 18),            Src(64, 288, 307), Src(138, 238, 255), Src(10, 470, 479),
-    Src(10, 380, 389),         Blank(40),         Src(1, 586, 586),  Src(12, 390, 399),
-    Src(11, 368, 378),         Src(239, 338, 356),
+    Value(5, kRunningNumber),  // 0
+    Blank(6),                  // 5
+    Src(80, 19, 58),           // 11
+    Src(63, 99, 138),          // 91 (59-98 is dropped)
+    Value(7, kDigits),         // 154
+    Src(78, 139, 209),         // 161
+    Src(11, 379, 379),         // 239
+    Src(18, 220, 237),         // 250
+    Src(22, 0, 18),            // 268
+    Src(64, 288, 307),         // 290
+    Src(138, 238, 255),        // 354
+    Src(10, 470, 479),         // 492
+    Src(10, 380, 389),         // 502
+    Blank(40),                 // 512
+    Src(1, 586, 586),          // 552
+    Src(12, 390, 399),         // 553
+    Src(11, 368, 378),         // 565
+    Src(239, 338, 356),        // 576
 };
 static_assert(RecordLength(kF09R0) == 815);
 
@@ -88,34 +107,73 @@ constexpr std::size_t kNoteLength = 260;
 // R08 kind "A": a main record and its note record, both to R33\L33{name}.
 enum { kEndDate };
 constexpr std::array kR08Main = {
-    Src(10, 11, 20), Value(10, kEndDate), Src(10, 21, 30), Blank(36), Text(9, "0"), Text(1, "0"),
-    Src(10, 31, 40), Src(20, 1, 10),      Blank(2),        Text(5, "40"), Blank(147),
+    Src(10, 11, 20),      // 0
+    Value(10, kEndDate),  // 10
+    Src(10, 21, 30),      // 20
+    Blank(36),            // 30
+    Text(9, "0"),         // 66
+    Text(1, "0"),         // 75
+    Src(10, 31, 40),      // 76
+    Src(20, 1, 10),       // 86
+    Blank(2),             // 106
+    Text(5, "40"),        // 108
+    Blank(147),           // 113
 };
-constexpr std::array kR08Note = {Text(1, "#"), Src(259, 44, 83)};
+constexpr std::array kR08Note = {
+    Text(1, "#"),      // 0
+    Src(259, 44, 83),  // 1
+};
 static_assert(RecordLength(kR08Main) == kNoteLength && RecordLength(kR08Note) == kNoteLength);
 
 // R08, every other kind: one F32.DAT record.
 constexpr std::array kR08Other = {
-    Src(10, 11, 20), Src(20, 21, 30), Src(36, 41, 56), Text(9, "0"),  Text(1, "0"),     Src(10, 31, 40),
-    Src(20, 66, 85), Text(2, "03"),   Src(5, 64, 65),  Src(10, 57, 63), Src(137, 86, 90),
+    Src(10, 11, 20),   // 0
+    Src(20, 21, 30),   // 10
+    Src(36, 41, 56),   // 30
+    Text(9, "0"),      // 66
+    Text(1, "0"),      // 75
+    Src(10, 31, 40),   // 76
+    Src(20, 66, 85),   // 86
+    Text(2, "03"),     // 106
+    Src(5, 64, 65),    // 108
+    Src(10, 57, 63),   // 113
+    Src(137, 86, 90),  // 123
 };
 static_assert(RecordLength(kR08Other) == kNoteLength);
 
 // REG04: a note record ("#") and the normal record, both to R33\L33{name}.
-constexpr std::array kReg04Note = {Text(1, "A"), Src(259, 1, 100)};
+constexpr std::array kReg04Note = {
+    Text(1, "A"),      // 0
+    Src(259, 1, 100),  // 1
+};
 enum { kKey, kFlag, kDateTail };
 constexpr std::array kReg04Normal = {
-    Value(20, kKey),  Value(10, kKey), Src(18, 71, 84), Src(18, 71, 84), Text(6, "0"),        Src(3, 46, 48),
-    Value(1, kFlag),  Src(10, 0, 9),   Src(20, 10, 19), Blank(2),        Src(5, 44, 45),      Value(10, kDateTail),
-    Blank(137),
+    Value(20, kKey),       // 0
+    Value(10, kKey),       // 20
+    Src(18, 71, 84),       // 30
+    Src(18, 71, 84),       // 48
+    Text(6, "0"),          // 66
+    Src(3, 46, 48),        // 72
+    Value(1, kFlag),       // 75
+    Src(10, 0, 9),         // 76
+    Src(20, 10, 19),       // 86
+    Blank(2),              // 106
+    Src(5, 44, 45),        // 108
+    Value(10, kDateTail),  // 113
+    Blank(137),            // 123
 };
 static_assert(RecordLength(kReg04Note) == kNoteLength && RecordLength(kReg04Normal) == kNoteLength);
 
 // F14R0.DAT (311) from F31.DAT (172).
 enum { kFirstDay, kLastDay };
 constexpr std::array kF14R0 = {
-    Src(51, 0, 50),       Blank(79),          Src(18, 51, 68), Value(10, kFirstDay),
-    Value(10, kLastDay),  Src(7, 69, 70),     Src(136, 85, 90),
+    Src(51, 0, 50),        // 0
+    Blank(79),             // 51
+    Src(18, 51, 68),       // 130
+    Value(10, kFirstDay),  // 148
+    Value(10, kLastDay),   // 158
+    Src(7, 69, 70),        // 168
+    Src(136, 85, 90),      // 175
 };
 static_assert(RecordLength(kF14R0) == 311);
 
@@ -290,9 +348,10 @@ void PatchF09R0() {
   RecordPatcher f09("F09R0.DAT", 815);
   if (!f09) return;
   for (std::int64_t i = 0; f09.Load(i); ++i) {
-    const std::string text = f09.Trimmed(552, 43);
-    if (!text.empty() && (text.size() < 3 || text[2] != '/')) {
-      f09.Set(613, text, 43);
+    // A free text at 552 (not a date) moves to 613.
+    const std::string note = f09.Trimmed(552, 43);
+    if (!note.empty() && (note.size() < 3 || note[2] != '/')) {
+      f09.Set(613, note, 43);
       f09.Set(552, "", 43);
     }
     if (f09.At(492) != ' ') {
