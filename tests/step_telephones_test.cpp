@@ -68,6 +68,14 @@ TEST_F(TelephonesStep, MovesOverflowAndSecondNumbersIntoTheList) {
   EXPECT_TRUE(ui.messages.empty());
 }
 
+TEST_F(TelephonesStep, ALastRecordCutShortKeepsWhatItHas) {
+  const std::string full = PhoneRecord(814, "F1", "3222-1234", "");
+  box.Write("F01R0.DAT", full + PhoneRecord(814, "F2", "3222-9999", "5555").substr(0, 335));
+  steps::MigrateTelephones(ui);
+  EXPECT_EQ(box.Read("F01R0.DAT"), full + PhoneRecord(814, "F2", "3222-9999 / 5555", "").substr(0, 354));
+  EXPECT_EQ(box.Read("FTEL1.DAT"), Line("01021", "F2", "5555"));
+}
+
 TEST_F(TelephonesStep, TheListMarksTheMigrationAsDone) {
   steps::MigrateTelephones(ui);
   ASSERT_TRUE(box.Exists("FTEL1.DAT"));
