@@ -39,13 +39,15 @@ TEST_F(ConvertCommandTest, ConvertsTheDataFolderOfDriveCAndCanRunAgain) {
   EXPECT_EQ(first.exit_code, 0) << first.err;
   EXPECT_EQ(first.out, "A convers\xC3\xA3o foi realizada.\n");
   EXPECT_NE(first.err.find("Convertendo 4.07\n"), std::string::npos) << first.err;
+  // Widened, then put away in the temporary folder by the cleanup.
   std::string widened = old.substr(0, 190) + std::string(380, ' ') + old.substr(190);
-  EXPECT_EQ(box.Read("Conf10.dat"), widened);
+  EXPECT_FALSE(box.Exists("Conf10.dat"));
+  EXPECT_EQ(box.Read(box.temp / "Zelk" / "Vek" / "Conf10.dat"), widened);
 
   ProgramRun second = Vekconv("convert --drive-c '" + root + "'", box.root);
   EXPECT_EQ(second.exit_code, 0);
   EXPECT_EQ(second.out, first.out);
-  EXPECT_EQ(box.Read("Conf10.dat"), widened);
+  EXPECT_EQ(box.List(box.temp / "Zelk" / "Vek"), (std::vector<std::string>{"Conf10.dat"}));
 }
 
 TEST_F(ConvertCommandTest, OutsideDriveCTheStartFolderIsConverted) {
@@ -54,7 +56,9 @@ TEST_F(ConvertCommandTest, OutsideDriveCTheStartFolderIsConverted) {
   box.Write(elsewhere / "Conf10.dat", std::string(200, 'y'));
   ProgramRun r = Vekconv("convert -C '" + elsewhere.string() + "'", box.root);
   EXPECT_EQ(r.exit_code, 0) << r.err;
-  EXPECT_EQ(box.Read(elsewhere / "Conf10.dat"), std::string(190, 'y') + std::string(380, ' ') + std::string(10, 'y'));
+  EXPECT_FALSE(box.Exists(elsewhere / "Conf10.dat"));
+  EXPECT_EQ(box.Read(box.temp / "Zelk" / "Vek" / "Conf10.dat"),
+            std::string(190, 'y') + std::string(380, ' ') + std::string(10, 'y'));
 }
 
 TEST_F(ConvertCommandTest, AMissingFolderIsReportedAndNothingIsTouched) {
