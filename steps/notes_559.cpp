@@ -11,6 +11,7 @@
 #include "platform/stream.h"
 #include "steps/code_format.h"
 #include "steps/conv_log.h"
+#include "steps/layout.h"
 #include "steps/record_io.h"
 #include "steps/steps.h"
 #include "store/housekeeping.h"
@@ -133,44 +134,56 @@ void LinkAllNotes() {
 
 // ---- F15R1.DAT and F18R2.DAT: re-laid-out tables ------------------------
 
-enum class Fill {
-  kCopy,      // the source bytes
-  kSpaces,    // nothing
-  kKindCode,  // "0" for a source "1", "2" for a source "2", else nothing
+// F15R1.DAT (900) from F15R0.DAT (300); the comment gives the new offset.
+enum { kKindCode };
+constexpr std::array kF15R1 = {
+    Src(20, 0, 18),          // 0
+    Src(81, 19, 58),         // 20
+    Src(148, 80, 85),        // 101
+    Value(233, kKindCode),   // 249: "0" for a source "1", "2" for "2", else blank
+    Src(93, 60, 79),         // 482
+    Src(5, 92, 96),          // 575
+    Src(67, 98, 103),        // 580
+    Src(4, 59, 59),          // 647
+    Src(249, 89, 91),        // 651
 };
-// One field of the new record: its width and where it comes from.
-struct Column {
-  std::size_t width;
-  std::size_t from;
-  std::size_t from_width;
-  Fill fill = Fill::kCopy;
-};
+static_assert(RecordLength(kF15R1) == 900);
+constexpr std::size_t kKindAt = 86;
 
-constexpr Column kF15Columns[] = {
-    {20, 0, 19},  {81, 19, 40}, {148, 80, 6}, {233, 86, 1, Fill::kKindCode},
-    {93, 60, 20}, {5, 92, 5},   {67, 98, 6},  {4, 59, 1},
-    {249, 89, 3},
+// F18R2.DAT (810) from F18R1.DAT (547).
+constexpr std::array kF18R2 = {
+    Src(51, 0, 50),      // 0
+    Src(40, 200, 239),   // 51
+    Src(109, 69, 98),    // 91
+    Src(30, 99, 113),    // 200
+    Src(20, 114, 115),   // 230
+    Src(18, 51, 68),     // 250
+    Src(86, 116, 133),   // 268
+    Src(18, 255, 272),   // 354
+    Src(60, 273, 312),   // 372
+    Src(60, 313, 327),   // 432
+    Src(15, 134, 141),   // 492
+    Src(2, 142, 143),    // 507
+    Src(3, 328, 329),    // 509
+    Src(101, 160, 199),  // 512
+    Src(18, 330, 347),   // 613
+    Src(16, 144, 159),   // 631
+    Src(15, 240, 254),   // 647
+    Blank(148),          // 662
 };
-
-constexpr Column kF18Columns[] = {
-    {51, 0, 51},    {40, 200, 40},  {109, 69, 30}, {30, 99, 15},  {20, 114, 2},
-    {18, 51, 18},   {86, 116, 18},  {18, 255, 18}, {60, 273, 40}, {60, 313, 15},
-    {15, 134, 8},   {2, 142, 2},    {3, 328, 2},   {101, 160, 40}, {18, 330, 18},
-    {16, 144, 16},  {15, 240, 15},  {148, 0, 0, Fill::kSpaces},
-};
+static_assert(RecordLength(kF18R2) == 810);
 
 struct Table {
   const char* old_name;
   std::size_t old_length;
   const char* new_name;
-  const Column* columns;
-  std::size_t column_count;
+  std::span<const Row> rows;
 };
 
-constexpr Table kF15 = {"F15R0.DAT", 300, "F15R1.DAT", kF15Columns, std::size(kF15Columns)};
-constexpr Table kF18 = {"F18R1.DAT", 547, "F18R2.DAT", kF18Columns, std::size(kF18Columns)};
+const Table kF15 = {"F15R0.DAT", 300, "F15R1.DAT", kF15R1};
+const Table kF18 = {"F18R1.DAT", 547, "F18R2.DAT", kF18R2};
 
-std::string_view KindCode(char kind) {
+std::string KindCode(char kind) {
   if (kind == '1') return "0";
   if (kind == '2') return "2";
   return {};
@@ -185,15 +198,8 @@ Outcome WriteTable(const Table& t) {
   if (!out) return Outcome::kFailed;
   for (std::int64_t i = 0; in.Load(i); ++i) {
     if (in.deleted()) continue;
-    for (std::size_t k = 0; k < t.column_count; ++k) {
-      const Column& c = t.columns[k];
-      switch (c.fill) {
-        case Fill::kCopy: out.Put(in.Field(c.from, c.from_width), c.width); break;
-        case Fill::kSpaces: out.Spaces(c.width); break;
-        case Fill::kKindCode: out.Put(KindCode(in.At(c.from)), c.width); break;
-      }
-    }
-    out.EndRecord();
+    const std::string values[] = {KindCode(in.At(kKindAt))};
+    PutRows(out, in, t.rows, values);
   }
   return out.Close() ? Outcome::kWritten : Outcome::kFailed;
 }

@@ -10,6 +10,7 @@
 
 #include "platform/files.h"
 #include "steps/conv_log.h"
+#include "steps/layout.h"
 #include "steps/record_io.h"
 #include "steps/steps.h"
 #include "store/counters.h"
@@ -20,45 +21,25 @@ namespace steps {
 
 namespace {
 
-// One field of a new record, in record order: `width` characters filled with
-// the source bytes first..last, left-justified and space-padded.
-struct Row {
-  std::size_t width;
-  std::size_t first;
-  std::size_t last;
-};
-
-template <std::size_t N>
-constexpr std::size_t RecordLength(const std::array<Row, N>& rows) {
-  std::size_t n = 0;
-  for (const Row& r : rows) n += r.width;
-  return n;
-}
-
-void PutRows(RecordWriter& out, const RecordReader& in, std::span<const Row> rows) {
-  for (const Row& r : rows) out.Put(in.Field(r.first, r.last - r.first + 1), r.width);
-  out.EndRecord();
-}
-
 // F03R0.DAT (455) from the F14R0.DAT records numbered 100 to 199; the comment
 // gives the field's offset in the new record.
-constexpr std::array<Row, 7> kF03R0 = {{
-    {61, 0, 50},     // 0
-    {22, 148, 167},  // 61
-    {2, 168, 169},   // 83
-    {18, 130, 147},  // 85
-    {2, 175, 176},   // 103
-    {11, 177, 178},  // 105
-    {339, 179, 181},  // 116
-}};
+constexpr std::array kF03R0 = {
+    Src(61, 0, 50),     // 0
+    Src(22, 148, 167),  // 61
+    Src(2, 168, 169),   // 83
+    Src(18, 130, 147),  // 85
+    Src(2, 175, 176),   // 103
+    Src(11, 177, 178),  // 105
+    Src(339, 179, 181),  // 116
+};
 static_assert(RecordLength(kF03R0) == 455);
 
 // F08R1.DAT (1000) from F08R0.DAT (300); 52-61 is dropped.
-constexpr std::array<Row, 3> kF08R1 = {{
-    {239, 0, 50},  // 0
-    {29, 51, 51},  // 239
-    {732, 62, 79},  // 268
-}};
+constexpr std::array kF08R1 = {
+    Src(239, 0, 50),  // 0
+    Src(29, 51, 51),  // 239
+    Src(732, 62, 79),  // 268
+};
 static_assert(RecordLength(kF08R1) == 1000);
 
 constexpr std::size_t kF14R0Length = 311;

@@ -14,6 +14,7 @@
 
 #include "platform/files.h"
 #include "steps/conv_log.h"
+#include "steps/layout.h"
 #include "steps/record_io.h"
 #include "steps/steps.h"
 #include "store/counters.h"
@@ -25,47 +26,6 @@
 namespace steps {
 
 namespace {
-
-// ---- layouts as data ------------------------------------------------------
-//
-// One field of a new record, in record order: `width` characters filled with
-// the source record's bytes first..last, a constant text, or a value that the
-// step computes (slot), always left-justified and space-padded.
-struct Row {
-  enum Kind { kSource, kText, kValue };
-  Kind kind;
-  std::size_t width;
-  std::size_t first = 0;
-  std::size_t last = 0;
-  std::string_view text = {};
-  std::size_t slot = 0;
-};
-
-constexpr Row Src(std::size_t width, std::size_t first, std::size_t last) {
-  return {Row::kSource, width, first, last};
-}
-constexpr Row Text(std::size_t width, std::string_view text) { return {Row::kText, width, 0, 0, text}; }
-constexpr Row Blank(std::size_t width) { return Text(width, ""); }
-constexpr Row Value(std::size_t width, std::size_t slot) { return {Row::kValue, width, 0, 0, {}, slot}; }
-
-template <std::size_t N>
-constexpr std::size_t RecordLength(const std::array<Row, N>& rows) {
-  std::size_t n = 0;
-  for (const Row& r : rows) n += r.width;
-  return n;
-}
-
-void PutRows(RecordWriter& out, const RecordReader& in, std::span<const Row> rows,
-             std::span<const std::string> values = {}) {
-  for (const Row& r : rows) {
-    switch (r.kind) {
-      case Row::kSource: out.Put(in.Field(r.first, r.last - r.first + 1), r.width); break;
-      case Row::kText: out.Put(r.text, r.width); break;
-      case Row::kValue: out.Put(r.slot < values.size() ? values[r.slot] : std::string_view(), r.width); break;
-    }
-  }
-  out.EndRecord();
-}
 
 // Each table lists the new record's fields in order; the comment gives the
 // field's offset in the new record.
