@@ -1,7 +1,7 @@
 // Release 4.35: the period files move from REG01 (79 bytes) to REG04 (113),
-// the unpaid periods of the member grid become due entries in F22.DAT, the
-// member, dependant and prospect files get the common 1000-byte layout, and
-// F24.DAT is built from CONF14.DAT.
+// the unpaid periods of the payment grid become due entries in F22.DAT, the
+// F10, F13 and F17 files get the common 1000-byte layout, and F24.DAT is
+// built from CONF14.DAT.
 //
 // Every stage is guarded only by the absence of the file that it creates, so
 // running the step again changes nothing; the old files stay as they are.
