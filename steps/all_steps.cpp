@@ -1,6 +1,10 @@
 #include "steps/steps.h"
 
+#include "store/housekeeping.h"
+
 namespace steps {
+
+std::string RetiredFolder() { return store::TemporaryFolder() + kRetiredSubfolder; }
 
 std::span<const Step> AllSteps() {
   // Later steps read what earlier ones wrote: the order is part of the data layouts.

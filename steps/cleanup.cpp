@@ -95,7 +95,6 @@ constexpr Row kRows[] = {
     {"60B", Action::kRemoveCounters},
 };
 
-constexpr char kRetiredFolder[] = "Zelk\\Vek";
 constexpr long kCounterKeyPartAt = 10;
 constexpr int kCounterKeyPartWidth = 10;
 
@@ -108,7 +107,7 @@ void CleanupObsoleteFiles(platform::Ui&) {
         platform::DeleteFile(row.name);
         break;
       case Action::kRetire:
-        store::MoveToTemp(row.name, kRetiredFolder);
+        store::MoveToTemp(row.name, kRetiredSubfolder);
         break;
       case Action::kMoveFolder:
         // A file of that name is no report folder.

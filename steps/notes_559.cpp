@@ -22,7 +22,6 @@ namespace steps {
 namespace {
 
 constexpr char kLogId[] = "559";
-constexpr char kRetiredFolder[] = "Zelk\\Vek";
 
 // ---- F09R0.DAT --------------------------------------------------------
 
@@ -208,7 +207,7 @@ Outcome WriteTable(const Table& t) {
 // table that cannot be read goes there too, as nothing can be made of it.
 void RelayoutTable(const Table& t) {
   if (!platform::Exists(t.new_name) && WriteTable(t) == Outcome::kFailed) return;
-  store::MoveToTemp(t.old_name, kRetiredFolder);
+  store::MoveToTemp(t.old_name, kRetiredSubfolder);
 }
 
 // ---- F90.DAT -> F40.DAT -------------------------------------------------

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <span>
+#include <string>
 
 #include "platform/ui.h"
 
@@ -22,6 +23,12 @@ void RelayoutPaymentMethods(platform::Ui& dlg);   // F03R0, default payment meth
 void MigrateTelephones(platform::Ui& dlg);        // FTEL1.DAT, C04.DAT
 void FormatCodesAndLinkNotes(platform::Ui& dlg);  // codes, note links, F15R1, F18R2, F40
 void CleanupObsoleteFiles(platform::Ui& dlg);     // deletes and moves to the temporary folder
+
+// Files that the conversion no longer needs go to this subfolder of the
+// temporary folder, never to the bin.
+inline constexpr const char* kRetiredSubfolder = "Zelk\\Vek";
+// The full path of that folder.
+std::string RetiredFolder();
 
 struct Step {
   const char* name;

@@ -32,7 +32,10 @@ bool MoveNumbered(std::string_view from, std::string_view to) {
 
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
-std::string TempFolderForMoves() {
+
+}  // namespace
+
+std::string TemporaryFolder() {
   std::string temp = platform::TempFolder();
   if (temp.empty() || temp.size() > kLongestTempFolder) {
     platform::CreateFolder("C:\\Temp");
@@ -41,8 +44,6 @@ std::string TempFolderForMoves() {
   if (!IsSeparator(temp.back())) temp += '\\';
   return temp;
 }
-
-}  // namespace
 
 void TransferFolder(std::string_view source, std::string_view destination, int mode) {
   if (mode == kTransferMove && platform::MoveFile(source, destination)) return;
@@ -63,7 +64,7 @@ void TransferFolder(std::string_view source, std::string_view destination, int m
 
 void MoveToTemp(std::string_view path, std::string_view subfolder) {
   if (!platform::Exists(path)) return;
-  const std::string temp = TempFolderForMoves();
+  const std::string temp = TemporaryFolder();
   const std::string target = temp + std::string(subfolder) + "\\" + std::string(path);
   // The folders along the way below the temporary folder; the last part is
   // the moved entry itself.

@@ -19,6 +19,10 @@ inline constexpr int kLastNumberedName = 100;
 // clashes with numbered names and removes the emptied source folder.
 void TransferFolder(std::string_view source, std::string_view destination, int mode);
 
+// The user's temporary folder, ending in a separator; C:\Temp\ (created) when
+// there is none or its path is too long for the moves below.
+std::string TemporaryFolder();
+
 // Moves a file or folder into the `subfolder` of the temporary folder
 // (C:\Temp\ when there is no usable one), under a numbered name when taken.
 void MoveToTemp(std::string_view path, std::string_view subfolder);

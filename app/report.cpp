@@ -1,0 +1,212 @@
+#include "app/report.h"
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <map>
+#include <string_view>
+#include <unordered_map>
+
+#include "platform/files.h"
+#include "platform/ui.h"
+#include "steps/steps.h"
+
+namespace app {
+
+namespace {
+
+// Record lengths of the files that the conversion writes or keeps, by name
+// pattern (path in the data folder, wildcards, no regard to case).
+struct KnownFile {
+  std::string_view pattern;
+  std::int64_t length;
+};
+constexpr std::array<KnownFile, 38> kKnownFiles = {{
+    {"F00R0.DAT", 1000}, {"F01R0.DAT", 814},  {"F02R1.DAT", 1000}, {"F03R0.DAT", 455},
+    {"F08R1.DAT", 1000}, {"F09R0.DAT", 815},  {"F10R2.DAT", 897},  {"F10R3.DAT", 1501},
+    {"F10R4.DAT", 1000}, {"F10R4_469.BAK", 1000}, {"F11R2.DAT", 1581}, {"F11R3.DAT", 1000},
+    {"F13R0.DAT", 897},  {"F13R1.DAT", 1000}, {"F14R0.DAT", 311},  {"F15R0.DAT", 300},
+    {"F15R1.DAT", 900},  {"F17.DAT", 896},    {"F17R0.DAT", 1000}, {"F18R0.DAT", 575},
+    {"F18R1.DAT", 547},  {"F18R2.DAT", 810},  {"F19.DAT", 300},    {"F22.DAT", 113},
+    {"F22.BAK", 113},    {"F24.DAT", 60},     {"F25R0.DAT", 557},  {"F26R0.DAT", 1000},
+    {"F28R0.DAT", 1000}, {"F31.DAT", 172},    {"F32.DAT", 260},    {"F34.DAT", 30},
+    {"F40.DAT", 500},    {"FTEL1.DAT", 40},   {"R33\\L33*.DAT", 260}, {"REG04\\*.DAT", 113},
+    {"R50\\*.DAT", 230}, {"REG01\\*.DAT", 79},
+}};
+
+std::string Upper(std::string_view s) {
+  std::string u(s);
+  for (char& c : u) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return u;
+}
+
+bool Under(const std::string& path, const std::string& folder) {
+  return path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 && path[folder.size()] == '\\';
+}
+
+const char* KindWord(Change::Kind k) {
+  switch (k) {
+    case Change::kCreated: return "created";
+    case Change::kRewritten: return "rewritten";
+    case Change::kRenamed: return "renamed";
+    case Change::kMoved: return "moved";
+    case Change::kDeleted: return "deleted";
+  }
+  return "";
+}
+
+std::string Grouped(std::int64_t n) {
+  std::string digits = std::to_string(n < 0 ? -n : n);
+  std::string out;
+  for (std::size_t i = 0; i < digits.size(); ++i) {
+    if (i > 0 && (digits.size() - i) % 3 == 0) out += ',';
+    out += digits[i];
+  }
+  return n < 0 ? "-" + out : out;
+}
+
+}  // namespace
+
+std::optional<std::int64_t> RecordLengthOf(const std::string& path) {
+  for (const KnownFile& f : kKnownFiles) {
+    std::string_view pattern = f.pattern;
+    std::size_t slash = pattern.rfind('\\');
+    std::size_t pslash = path.rfind('\\');
+    std::string_view folder = slash == std::string_view::npos ? "" : pattern.substr(0, slash);
+    std::string_view name = slash == std::string_view::npos ? pattern : pattern.substr(slash + 1);
+    std::string path_folder = pslash == std::string::npos ? "" : path.substr(0, pslash);
+    std::string path_name = pslash == std::string::npos ? path : path.substr(pslash + 1);
+    if (Upper(folder) == Upper(path_folder) && platform::WildcardMatch(name, path_name)) return f.length;
+  }
+  return std::nullopt;
+}
+
+ConversionWatch::ConversionWatch()
+    : data_folder_(platform::CurrentFolder()),
+      retired_folder_(steps::RetiredFolder()),
+      data_(platform::ListTree(".")),
+      retired_(platform::ListTree(retired_folder_)) {}
+
+ChangeReport ConversionWatch::Finish() const {
+  ChangeReport report{data_folder_, retired_folder_, {}};
+  const std::vector<platform::TreeEntry> data_after = platform::ListTree(".");
+  const std::vector<platform::TreeEntry> retired_after = platform::ListTree(retired_folder_);
+
+  std::map<std::string, const platform::TreeEntry*> before_by_path;
+  for (const auto& e : data_) before_by_path[e.path] = &e;
+  std::map<std::string, const platform::TreeEntry*> after_by_path;
+  std::unordered_map<std::uint64_t, const platform::TreeEntry*> after_by_id;
+  for (const auto& e : data_after) {
+    after_by_path[e.path] = &e;
+    if (e.file_id) after_by_id[e.file_id] = &e;
+  }
+  std::map<std::string, bool> retired_before;
+  for (const auto& e : retired_) retired_before[e.path] = true;
+  std::unordered_map<std::uint64_t, const platform::TreeEntry*> retired_new_by_id;
+  for (const auto& e : retired_after) {
+    if (e.file_id && !retired_before.count(e.path)) retired_new_by_id[e.file_id] = &e;
+  }
+
+  auto records = [](const std::string& path, const platform::TreeEntry& e) -> std::optional<std::int64_t> {
+    std::optional<std::int64_t> len = RecordLengthOf(path);
+    if (!len || e.folder) return std::nullopt;
+    return e.size / *len;
+  };
+
+  // Entries below a folder that moved or went away as a whole are told by
+  // that folder alone.
+  std::vector<std::string> settled;
+  auto inside_settled = [&](const std::string& path) {
+    return std::any_of(settled.begin(), settled.end(), [&](const std::string& f) { return Under(path, f); });
+  };
+  for (const auto& e : data_) {
+    if (inside_settled(e.path)) continue;
+    auto same = after_by_path.find(e.path);
+    if (same != after_by_path.end() && same->second->folder == e.folder) {
+      const platform::TreeEntry& a = *same->second;
+      if (!e.folder && (a.file_id != e.file_id || a.size != e.size || a.write_time_ns != e.write_time_ns)) {
+        report.changes.push_back(
+            {Change::kRewritten, e.path, "", false, e.size, a.size, records(e.path, a)});
+      }
+      continue;
+    }
+    if (auto moved = retired_new_by_id.find(e.file_id); e.file_id && moved != retired_new_by_id.end()) {
+      report.changes.push_back({Change::kMoved, e.path, retired_folder_ + "\\" + moved->second->path, e.folder,
+                                e.size, moved->second->size, std::nullopt});
+    } else if (auto renamed = after_by_id.find(e.file_id); e.file_id && renamed != after_by_id.end() &&
+                                                         !before_by_path.count(renamed->second->path)) {
+      const platform::TreeEntry& a = *renamed->second;
+      report.changes.push_back(
+          {Change::kRenamed, e.path, a.path, e.folder, e.size, a.size, records(a.path, a)});
+    } else {
+      report.changes.push_back({Change::kDeleted, e.path, "", e.folder, e.size, 0, std::nullopt});
+    }
+    if (e.folder) settled.push_back(e.path);
+  }
+
+  std::map<std::uint64_t, bool> renamed_ids;
+  for (const auto& c : report.changes) {
+    if (c.kind == Change::kRenamed) renamed_ids[after_by_path[c.to]->file_id] = true;
+  }
+  std::vector<std::string> created_folders;
+  for (const auto& a : data_after) {
+    if (before_by_path.count(a.path) || renamed_ids.count(a.file_id)) continue;
+    bool under_renamed = std::any_of(report.changes.begin(), report.changes.end(), [&](const Change& c) {
+      return c.kind == Change::kRenamed && c.folder && Under(a.path, c.to);
+    });
+    bool under_created = std::any_of(created_folders.begin(), created_folders.end(),
+                                     [&](const std::string& f) { return Under(a.path, f); });
+    if (under_renamed) continue;
+    if (a.folder) created_folders.push_back(a.path);
+    if (a.folder && under_created) continue;
+    report.changes.push_back({Change::kCreated, a.path, "", a.folder, 0, a.size, records(a.path, a)});
+  }
+  std::stable_sort(report.changes.begin(), report.changes.end(),
+                   [](const Change& x, const Change& y) { return x.kind < y.kind; });
+  return report;
+}
+
+std::string FormatReport(const ChangeReport& report) {
+  std::string out = "Changes in " + platform::Cp1252ToUtf8(report.data_folder) + ":\n";
+  std::array<int, 5> counts{};
+  for (const Change& c : report.changes) {
+    ++counts[c.kind];
+    std::string name = platform::Cp1252ToUtf8(c.path) + (c.folder ? "\\" : "");
+    if (c.kind == Change::kRenamed || c.kind == Change::kMoved) name += " -> " + platform::Cp1252ToUtf8(c.to);
+    char line[512];
+    std::string size = c.folder ? "folder" : Grouped(c.kind == Change::kDeleted ? c.size_before : c.size_after) + " bytes";
+    std::string recs = c.records ? Grouped(*c.records) + " records" : "";
+    std::snprintf(line, sizeof line, "  %-10s %-44s %18s %16s\n", KindWord(c.kind), name.c_str(), size.c_str(),
+                  recs.c_str());
+    out += line;
+  }
+  if (report.changes.empty()) out += "  nothing changed\n";
+  char total[256];
+  std::snprintf(total, sizeof total,
+                "%d created, %d rewritten, %d renamed, %d moved to %s, %d deleted.\n", counts[0], counts[1],
+                counts[2], counts[3], platform::Cp1252ToUtf8(report.retired_folder).c_str(), counts[4]);
+  out += total;
+  return out;
+}
+
+std::string ReportJson(const ChangeReport& report) {
+  nlohmann::json changes = nlohmann::json::array();
+  for (const Change& c : report.changes) {
+    nlohmann::json j = {{"change", KindWord(c.kind)},
+                        {"path", platform::Cp1252ToUtf8(c.path)},
+                        {"folder", c.folder},
+                        {"size_before", c.size_before},
+                        {"size_after", c.size_after}};
+    if (!c.to.empty()) j["to"] = platform::Cp1252ToUtf8(c.to);
+    if (c.records) j["records"] = *c.records;
+    changes.push_back(j);
+  }
+  nlohmann::json doc = {{"data_folder", platform::Cp1252ToUtf8(report.data_folder)},
+                        {"retired_folder", platform::Cp1252ToUtf8(report.retired_folder)},
+                        {"changes", changes}};
+  return doc.dump(2) + "\n";
+}
+
+}  // namespace app
