@@ -9,6 +9,7 @@
 
 #include "platform/files.h"
 #include "steps/record_io.h"
+#include "text/cp1252.h"
 #include "text/fields.h"
 #include "text/numbers.h"
 
@@ -659,7 +660,7 @@ bool WriteConfig(Gen& g) {
                                        Fmt("%07d-%d", r.Range(1, 9999999), r.Range(0, 9)),
                                        "17",
                                        r.Digits(11),
-                                       r.PerMille(500) ? "Cobrança registrada" : "",
+                                       r.PerMille(500) ? CP1252("Cobrança registrada").str() : "",
                                        Fmt("%d,%02d", r.Range(1, 4), r.Range(0, 99)),
                                        "SN",
                                        r.Digits(6)};
@@ -806,7 +807,7 @@ bool WritePartners(Gen& g) {
       for (int f = 22; f <= 28; ++f) v[static_cast<std::size_t>(f)] = r.PerMille(300) ? "" : RandomAmount(r, 0, 50000);
       for (int f = 29; f <= 32; ++f) v[static_cast<std::size_t>(f)] = std::to_string(r.Range(0, 3));
       v[33] = "";
-      v[34] = r.PerMille(500) ? "Convênio " + std::to_string(r.Range(1, 40)) : "";
+      v[34] = r.PerMille(500) ? CP1252("Convênio ").str() + std::to_string(r.Range(1, 40)) : "";
       v[35] = r.PerMille(600) ? RandomDate(r, 2000, g.opt.last_year) : "";
       v[36] = r.PerMille(200) ? r.Pick(words.notes) : "";
       v[37] = "";
@@ -1061,10 +1062,10 @@ bool WriteLeftovers(Gen& g, const std::vector<int>& years_written) {
   Rng r(g.opt.seed, kLegacy, 0);
   // C04.DAT of the size that C04B.DAT replaces.
   bool ok = Emit(g, "Zelk/Vek/C04.DAT", [&](RecordWriter& w) {
-    return w.Put("Recibo padrão - modelo 1", 832).Put(" ", 1).EndRecord();
+    return w.Put(CP1252("Recibo padrão - modelo 1"), 832).Put(" ", 1).EndRecord();
   });
   ok = ok && Emit(g, "Zelk/Vek/C04B.DAT", [&](RecordWriter& w) {
-    return w.Put("Recibo padrão - modelo 2", 999).Put(" ", 1).EndRecord();
+    return w.Put(CP1252("Recibo padrão - modelo 2"), 999).Put(" ", 1).EndRecord();
   });
   // R01: older note files, beside the R33 folder of the current release.
   ok = ok && Emit(g, "Zelk/Vek/R01/NOTAS.DAT", [&](RecordWriter& w) {
@@ -1094,7 +1095,7 @@ bool WriteLeftovers(Gen& g, const std::vector<int>& years_written) {
   ok = ok && EmitBytes(g, "Glebrium/Conf10.dat", conf10);
   ok = ok && EmitBytes(g, "Glebrium/CONF14.DAT", std::string("01   ") + std::string(34, '-') + " ");
   ok = ok && EmitBytes(g, "Glebrium/F23.DAT", std::string(200, ' '));
-  ok = ok && EmitBytes(g, "Glebrium/LEIAME.TXT", "Dados da versão antiga\r\n");
+  ok = ok && EmitBytes(g, "Glebrium/LEIAME.TXT", CP1252("Dados da versão antiga\r\n"));
   ok = ok && Emit(g, "Glebrium/REG/RM1960.DAT", [&](RecordWriter& w) {
     for (std::int64_t k = 0; k < 3; ++k) {
       w.Put(g.Code(g.opt.members + g.orphans + k), 18).Put("************", 12);
