@@ -8,8 +8,12 @@
 
 #include "app/console_ui.h"
 #include "app/dialog.h"
+#include "app/report.h"
+#include "app/sample_install.h"
 #include "platform/console.h"
 #include "platform/files.h"
+#include "platform/stream.h"
+#include "steps/steps.h"
 
 #ifndef VEKCONV_VERSION
 #define VEKCONV_VERSION "0.0.0"
@@ -22,8 +26,11 @@ namespace {
 struct Settings {
   std::string drive_c;
   std::string start_folder;
+  std::string report;  // JSON report file
   bool yes = false;
   bool no = false;
+  std::string demo_folder;
+  std::int64_t demo_members = 200;
 };
 
 // Drive C: and the start folder, as if the program had been started there.
@@ -40,6 +47,12 @@ std::optional<std::string> Prepare(const Settings& s) {
   return std::nullopt;
 }
 
+bool WriteJson(const std::string& path, const std::string& json) {
+  platform::Stream out = platform::Stream::Open(path, "wb");
+  return out && out.Write(json) && out.Close();
+}
+
+// The Convert command on the console, with the report of what it changed.
 int Convert(const Settings& s) {
   ConsoleUi::Options options;
   if (s.yes) options.answer = true;
@@ -50,9 +63,64 @@ int Convert(const Settings& s) {
   platform::SetActiveUi(&ui);
   DialogTexts texts = InitDialog();
   std::cerr << texts.title << " - Pasta: " << platform::Cp1252ToUtf8(platform::CurrentFolder()) << '\n';
+  ConversionWatch watch;
   RunConvert(ui);
   platform::SetActiveUi(nullptr);
+  ChangeReport report = watch.Finish();
+  std::cout << '\n' << FormatReport(report) << std::flush;
+  if (!s.report.empty() && !WriteJson(s.report, ReportJson(report))) {
+    std::cerr << "vekconv: cannot write the report to " << s.report << '\n';
+    return 1;
+  }
   return 0;
+}
+
+// A sample old installation, converted: what the tool does, on data that can
+// be thrown away.
+int Demo(Settings s) {
+  std::string root = s.demo_folder;
+  if (root.empty()) {
+    std::string temp = platform::TempFolder();
+    if (temp.empty()) temp = "/tmp/";
+    for (int i = 0; i < 1000 && root.empty(); ++i) {
+      std::string candidate = temp + "vekconv-demo-" + std::to_string(i);
+      if (platform::CreateFolder(candidate)) root = candidate;
+    }
+    if (root.empty()) {
+      std::cerr << "vekconv: cannot create a folder for the demo in " << temp << '\n';
+      return 1;
+    }
+  }
+  SampleOptions options;
+  options.members = s.demo_members;
+  std::string error;
+  std::vector<SampleFile> files;
+  if (!MakeSampleInstallation(root, options, &error, &files)) {
+    std::cerr << "vekconv: " << error << '\n';
+    return 1;
+  }
+  std::int64_t bytes = 0;
+  for (const SampleFile& f : files) bytes += f.bytes;
+  std::cout << "Sample installation of " << options.members << " members in " << root << " (" << files.size()
+            << " files, " << bytes << " bytes):\n"
+            << "  " << root << "/Zelk/Vek        data folder (C:\\Zelk\\Vek)\n"
+            << "  " << root << "/Glebrium        legacy folder (C:\\Glebrium)\n"
+            << "  " << root << "/Zelk/Fotos/Vek  photos\n\n"
+            << "Converting it as: vekconv convert --drive-c " << root << " -C " << root << "\n\n"
+            << std::flush;
+  s.drive_c = root;
+  s.start_folder = root;
+  // Retired files of the demo stay beside it, out of the user's temporary folder.
+  platform::SetTempFolder(root + "/tmp/");
+  platform::CreateFolder(root + "/tmp");
+  if (std::optional<std::string> error2 = Prepare(s)) {
+    std::cerr << "vekconv: " << *error2 << '\n';
+    return 1;
+  }
+  int rc = Convert(s);
+  std::cout << "\nThe converted data folder is " << root << "/Zelk/Vek; the files it no longer needs are in "
+            << Shown(steps::RetiredFolder()) << ".\n";
+  return rc;
 }
 
 }  // namespace
@@ -69,6 +137,12 @@ int Main(int argc, char** argv) {
   convert->fallthrough();
   CLI::Option* yes = convert->add_flag("--yes", s.yes, "Answer Yes to the program's questions");
   convert->add_flag("--no", s.no, "Answer No to the program's questions")->excludes(yes);
+  convert->add_option("--report", s.report, "Also write the report of what changed to this file, as JSON");
+  CLI::App* demo = cli.add_subcommand(
+      "demo", "Make a sample old installation (in DIR, or a new temporary folder) and convert it");
+  demo->add_option("DIR", s.demo_folder, "Folder for the sample installation (its data folder must be empty)");
+  demo->add_option("--members", s.demo_members, "Members of the sample installation")->check(CLI::Range(1, 1000000));
+  demo->add_option("--report", s.report, "Also write the report of what changed to this file, as JSON");
   cli.footer(
       "The conversion works in C:\\Zelk\\Vek when drive C: is current and that folder exists,\n"
       "otherwise in the start folder. Files that are no longer needed are moved to the\n"
@@ -80,6 +154,7 @@ int Main(int argc, char** argv) {
     return cli.exit(e);
   }
 
+  if (demo->parsed()) return Demo(s);
   if (std::optional<std::string> error = Prepare(s)) {
     std::cerr << "vekconv: " << *error << '\n';
     return 2;

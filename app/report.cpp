@@ -69,6 +69,12 @@ std::string Grouped(std::int64_t n) {
 
 }  // namespace
 
+std::string Shown(const std::string& path) {
+  std::string s = platform::Cp1252ToUtf8(path);
+  if (!s.empty() && s[0] == '/') std::replace(s.begin(), s.end(), '\\', '/');
+  return s;
+}
+
 std::optional<std::int64_t> RecordLengthOf(const std::string& path) {
   for (const KnownFile& f : kKnownFiles) {
     std::string_view pattern = f.pattern;
@@ -102,11 +108,20 @@ ChangeReport ConversionWatch::Finish() const {
     after_by_path[e.path] = &e;
     if (e.file_id) after_by_id[e.file_id] = &e;
   }
+  // Retired entries are matched by name: a move keeps the name (but for a
+  // numbered suffix), while a file id may be reused by the file system.
   std::map<std::string, bool> retired_before;
   for (const auto& e : retired_) retired_before[e.path] = true;
-  std::unordered_map<std::uint64_t, const platform::TreeEntry*> retired_new_by_id;
+  std::map<std::string, const platform::TreeEntry*> retired_new_by_name;
   for (const auto& e : retired_after) {
-    if (e.file_id && !retired_before.count(e.path)) retired_new_by_id[e.file_id] = &e;
+    if (retired_before.count(e.path)) continue;
+    std::string key = Upper(e.path);
+    if (key.size() > 4 && key[key.size() - 4] == '.' && std::isdigit(static_cast<unsigned char>(key.back())) &&
+        std::isdigit(static_cast<unsigned char>(key[key.size() - 2])) &&
+        std::isdigit(static_cast<unsigned char>(key[key.size() - 3]))) {
+      key.resize(key.size() - 4);
+    }
+    retired_new_by_name.emplace(key, &e);
   }
 
   auto records = [](const std::string& path, const platform::TreeEntry& e) -> std::optional<std::int64_t> {
@@ -132,11 +147,15 @@ ChangeReport ConversionWatch::Finish() const {
       }
       continue;
     }
-    if (auto moved = retired_new_by_id.find(e.file_id); e.file_id && moved != retired_new_by_id.end()) {
+    auto moved = retired_new_by_name.find(Upper(e.path));
+    auto renamed = after_by_id.find(e.file_id);
+    if (moved != retired_new_by_name.end()) {
       report.changes.push_back({Change::kMoved, e.path, retired_folder_ + "\\" + moved->second->path, e.folder,
                                 e.size, moved->second->size, std::nullopt});
-    } else if (auto renamed = after_by_id.find(e.file_id); e.file_id && renamed != after_by_id.end() &&
-                                                         !before_by_path.count(renamed->second->path)) {
+      retired_new_by_name.erase(moved);
+    } else if (e.file_id && renamed != after_by_id.end() && !before_by_path.count(renamed->second->path) &&
+               renamed->second->folder == e.folder &&
+               (e.folder || renamed->second->size == e.size)) {
       const platform::TreeEntry& a = *renamed->second;
       report.changes.push_back(
           {Change::kRenamed, e.path, a.path, e.folder, e.size, a.size, records(a.path, a)});
@@ -150,17 +169,24 @@ ChangeReport ConversionWatch::Finish() const {
   for (const auto& c : report.changes) {
     if (c.kind == Change::kRenamed) renamed_ids[after_by_path[c.to]->file_id] = true;
   }
-  std::vector<std::string> created_folders;
+  // A new folder is told as one entry with the files in it.
+  std::vector<std::size_t> created_folders;  // indexes into report.changes
   for (const auto& a : data_after) {
     if (before_by_path.count(a.path) || renamed_ids.count(a.file_id)) continue;
     bool under_renamed = std::any_of(report.changes.begin(), report.changes.end(), [&](const Change& c) {
       return c.kind == Change::kRenamed && c.folder && Under(a.path, c.to);
     });
-    bool under_created = std::any_of(created_folders.begin(), created_folders.end(),
-                                     [&](const std::string& f) { return Under(a.path, f); });
     if (under_renamed) continue;
-    if (a.folder) created_folders.push_back(a.path);
-    if (a.folder && under_created) continue;
+    auto parent = std::find_if(created_folders.begin(), created_folders.end(),
+                               [&](std::size_t f) { return Under(a.path, report.changes[f].path); });
+    if (parent != created_folders.end()) {
+      if (!a.folder) {
+        report.changes[*parent].size_after += a.size;
+        ++report.changes[*parent].files;
+      }
+      continue;
+    }
+    if (a.folder) created_folders.push_back(report.changes.size());
     report.changes.push_back({Change::kCreated, a.path, "", a.folder, 0, a.size, records(a.path, a)});
   }
   std::stable_sort(report.changes.begin(), report.changes.end(),
@@ -174,9 +200,13 @@ std::string FormatReport(const ChangeReport& report) {
   for (const Change& c : report.changes) {
     ++counts[c.kind];
     std::string name = platform::Cp1252ToUtf8(c.path) + (c.folder ? "\\" : "");
-    if (c.kind == Change::kRenamed || c.kind == Change::kMoved) name += " -> " + platform::Cp1252ToUtf8(c.to);
+    if (c.kind == Change::kRenamed) name += " -> " + Shown(c.to);
+    // Moved entries are named by their place in the retired folder, which the
+    // last line names.
+    if (c.kind == Change::kMoved) name += " -> " + Shown(c.to.substr(std::min(c.to.size(), report.retired_folder.size() + 1)));
     char line[512];
-    std::string size = c.folder ? "folder" : Grouped(c.kind == Change::kDeleted ? c.size_before : c.size_after) + " bytes";
+    std::string size = Grouped(c.kind == Change::kDeleted ? c.size_before : c.size_after) + " bytes";
+    if (c.folder) size = c.kind == Change::kCreated ? Grouped(c.files) + " files, " + size : "folder";
     std::string recs = c.records ? Grouped(*c.records) + " records" : "";
     std::snprintf(line, sizeof line, "  %-10s %-44s %18s %16s\n", KindWord(c.kind), name.c_str(), size.c_str(),
                   recs.c_str());
@@ -186,7 +216,7 @@ std::string FormatReport(const ChangeReport& report) {
   char total[256];
   std::snprintf(total, sizeof total,
                 "%d created, %d rewritten, %d renamed, %d moved to %s, %d deleted.\n", counts[0], counts[1],
-                counts[2], counts[3], platform::Cp1252ToUtf8(report.retired_folder).c_str(), counts[4]);
+                counts[2], counts[3], Shown(report.retired_folder).c_str(), counts[4]);
   out += total;
   return out;
 }
@@ -199,12 +229,13 @@ std::string ReportJson(const ChangeReport& report) {
                         {"folder", c.folder},
                         {"size_before", c.size_before},
                         {"size_after", c.size_after}};
-    if (!c.to.empty()) j["to"] = platform::Cp1252ToUtf8(c.to);
+    if (!c.to.empty()) j["to"] = Shown(c.to);
     if (c.records) j["records"] = *c.records;
+    if (c.folder && c.kind == Change::kCreated) j["files"] = c.files;
     changes.push_back(j);
   }
-  nlohmann::json doc = {{"data_folder", platform::Cp1252ToUtf8(report.data_folder)},
-                        {"retired_folder", platform::Cp1252ToUtf8(report.retired_folder)},
+  nlohmann::json doc = {{"data_folder", Shown(report.data_folder)},
+                        {"retired_folder", Shown(report.retired_folder)},
                         {"changes", changes}};
   return doc.dump(2) + "\n";
 }

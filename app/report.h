@@ -22,6 +22,7 @@ struct Change {
   std::int64_t size_before = 0;
   std::int64_t size_after = 0;
   std::optional<std::int64_t> records;  // whole records of the file as it now stands
+  std::int64_t files = 0;               // a created folder: the files in it
 };
 
 struct ChangeReport {
@@ -46,6 +47,10 @@ class ConversionWatch {
 // The record length of a data file of the current layouts, by its path in the
 // data folder; nullopt for files without a fixed record.
 std::optional<std::int64_t> RecordLengthOf(const std::string& path);
+
+// A path for the terminal (UTF-8); a host path (the temporary folder on
+// Linux) keeps its own separators.
+std::string Shown(const std::string& path);
 
 // A short table for the terminal (UTF-8).
 std::string FormatReport(const ChangeReport& report);

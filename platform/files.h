@@ -92,6 +92,9 @@ bool IsLockedByOther(std::string_view path);
 // The user's temporary folder as path text ending in a separator. Empty when
 // there is none.
 std::string TempFolder();
+// Replaces the user's temporary folder for this run (the demo keeps its
+// retired files beside its sample installation); nullopt restores it.
+void SetTempFolder(std::optional<std::string> folder);
 
 struct Date {
   int year = 0;

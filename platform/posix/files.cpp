@@ -682,7 +682,15 @@ bool IsLockedByOther(std::string_view path) {
 
 // ---- temporary folder, clock, sleep -------------------------------------
 
+std::optional<std::string>& TempFolderOverride() {
+  static std::optional<std::string> folder;
+  return folder;
+}
+
+void SetTempFolder(std::optional<std::string> folder) { TempFolderOverride() = std::move(folder); }
+
 std::string TempFolder() {
+  if (TempFolderOverride()) return *TempFolderOverride();
   const char* t = std::getenv("TMPDIR");
   std::string s = (t && *t) ? t : "/tmp";
   if (s.back() != '/') s += '/';
