@@ -163,7 +163,7 @@ bool BuildGrids(platform::Ui& dlg, platform::WorkList& grids) {
   if (!in) return false;
   const long entries = static_cast<long>(std::max<std::int64_t>(0, platform::FileSize("F22.DAT")) /
                                          static_cast<std::int64_t>(kEntryLength));
-  std::string progress;
+  long shown = -1;
   for (std::int64_t i = 0; in.Load(i); ++i) {
     if (in.deleted()) continue;
     text::CalendarDate date = text::ParseDate(in.Field(20, 10));
@@ -172,11 +172,14 @@ bool BuildGrids(platform::Ui& dlg, platform::WorkList& grids) {
     // A month outside the calendar has no place in a grid.
     if (date.month < 1 || date.month > 12) continue;
 
+    // The text is made only when it changes: a million entries give a
+    // hundred status texts.
     const long number = static_cast<long>(i) + 1;
-    std::string text = entries > 0 ? Fmt("%ld %%", number * 100 / entries) : Fmt("%ld", number);
-    if (text != progress) {
-      progress = std::move(text);
-      dlg.SetStatus(progress);
+    // (A piece of an entry after the last whole one still counts as 100 %.)
+    const long progress = entries > 0 ? std::min(100L, number * 100 / entries) : number;
+    if (progress != shown) {
+      shown = progress;
+      dlg.SetStatus(entries > 0 ? Fmt("%ld %%", progress) : Fmt("%ld", progress));
     }
 
     long period = text::ParseLong(in.Field(44, 2));

@@ -51,7 +51,7 @@ TEST_F(MigrateTo451Test, AccountFilesBecomeR50LinesInANewFolder) {
       Account("999", "DELETED", "A", "1", "X", "Y", "1,00", all_twelve, '+') +
       Account("  42", "SOUZA", "E", "5", "AV BRASIL", "JARDIM", "12,5",
               {{"-1", "1,00", "2,00"}, {" 7", "3,5", "1.234.567,891"}}) +
-      Account("0000077", "LIMA", "e", "  ", "", "", "", {{"-3", "", ""}, {"-1", "", ""}, {"00", "", "-2,5"}});
+      Account("0000077", "LI\nMA", "e", "  ", "", "", "", {{"-3", "", ""}, {"-1", "", ""}, {"00", "", "-2,5"}});
   box.Write("REG02/A77.DAT", file);
   box.Write("REG02/F20R2.DAT", "prices");
 
@@ -68,8 +68,9 @@ TEST_F(MigrateTo451Test, AccountFilesBecomeR50LinesInANewFolder) {
       Fields({{"01", 2}, {"0", 1}, {"04", 9}, {"42", 26}, {"SOUZA", 20}, {"AV BRASIL", 22}, {"", 4},
               {"9", 11}, {"JARDIM", 135}}) +
       Line20(" 7", "3.50", "1234567.89") + Fields({{"80", 2}, {"12.50", 228}}) +
-      // a lower-case "e" is not "E"; a blank class number gives 1; blank amounts are 0
-      Fields({{"01", 2}, {"1", 1}, {"04", 9}, {"77", 26}, {"LIMA", 20}, {"", 22}, {"", 4}, {"1", 11},
+      // a lower-case "e" is not "E"; a blank class number gives 1; blank amounts
+      // are 0; a line feed inside a field is data
+      Fields({{"01", 2}, {"1", 1}, {"04", 9}, {"77", 26}, {"LI\nMA", 20}, {"", 22}, {"", 4}, {"1", 11},
               {"", 135}}) +
       Line20("00", "0.00", "-2.50") + Fields({{"80", 2}, {"0.00", 228}});
   EXPECT_EQ(expected.size(), 20u * 230u);
@@ -138,8 +139,9 @@ TEST_F(MigrateTo451Test, F11RecordsAreRelaidOutWithTheirCodes) {
   deleted[21] = "X21";
   deleted[48] = "000001" "000001" "001" "001" "     ";
 
-  const std::string old_file = F11Record(live, ' ') + F11Record(deleted, '+');
-  ASSERT_EQ(old_file.size(), 2u * 1581u);
+  // The last record is cut short after 600 bytes, in field 27.
+  const std::string old_file = F11Record(live, ' ') + F11Record(deleted, '+') + F11Record(live, ' ').substr(0, 600);
+  ASSERT_EQ(old_file.size(), 2u * 1581u + 600u);
   box.Write("F11R2.DAT", old_file);
 
   steps::MigrateTo451(ui);
@@ -177,8 +179,11 @@ TEST_F(MigrateTo451Test, F11RecordsAreRelaidOutWithTheirCodes) {
                    {"", 404}}) +
            flag;
   };
+  // The cut record is completed with spaces: every record keeps 1000 bytes.
+  std::string cut = expected("CODE00000000000AB", "1", " 21 BLANK", "", ' ');
+  cut.replace(450, 550, Fill(550));  // from field 28 on
   const std::string want = expected("CODE00000000000AB", "1", " 21 BLANK", "035 2 1 2 3", ' ') +
-                           expected("GONE", "2", "X21", "99933      ", '+');
+                           expected("GONE", "2", "X21", "99933      ", '+') + cut;
   EXPECT_EQ(box.Read("F11R3.DAT"), want);
   EXPECT_EQ(box.Read("F11R2.DAT"), old_file);
 }
