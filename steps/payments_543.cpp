@@ -1,8 +1,188 @@
+// Release 5.43 took the payment methods out of F14R0.DAT (records 100 to 199
+// go to F03R0.DAT; a table without methods 1 to 99 gets the default ones),
+// widened F08R0 to F08R1, moved a field of F13R1, widened the codes of F25R0
+// and replaced the country name of F10R4 and F02R1 by a one-character code.
+#include <array>
+#include <cstddef>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "platform/files.h"
+#include "steps/conv_log.h"
+#include "steps/layout.h"
+#include "steps/record_io.h"
 #include "steps/steps.h"
+#include "store/counters.h"
+#include "text/cp1252.h"
+#include "text/fields.h"
 
 namespace steps {
 
-// Not converted yet: this release's layouts are still to be built.
-void RelayoutPaymentMethods(platform::Ui&) {}
+namespace {
+
+// F03R0.DAT (455) from the F14R0.DAT records numbered 100 to 199; the comment
+// gives the field's offset in the new record.
+constexpr std::array kF03R0 = {
+    Src(61, 0, 50),     // 0
+    Src(22, 148, 167),  // 61
+    Src(2, 168, 169),   // 83
+    Src(18, 130, 147),  // 85
+    Src(2, 175, 176),   // 103
+    Src(11, 177, 178),  // 105
+    Src(339, 179, 181),  // 116
+};
+static_assert(RecordLength(kF03R0) == 455);
+
+// F08R1.DAT (1000) from F08R0.DAT (300); 52-61 is dropped.
+constexpr std::array kF08R1 = {
+    Src(239, 0, 50),  // 0
+    Src(29, 51, 51),  // 239
+    Src(732, 62, 79),  // 268
+};
+static_assert(RecordLength(kF08R1) == 1000);
+
+constexpr std::size_t kF14R0Length = 311;
+
+// The default payment methods of F14R0.DAT, in the order written.
+struct PaymentMethod {
+  std::string_view number;
+  std::string_view name;
+  std::string_view active;  // at 51
+  std::string_view type;
+  std::string_view flag99, flag168, flag170, flag172;
+};
+constexpr auto kDeposit = CP1252("DEPÓSITO");
+constexpr auto kCard = CP1252("CARTÃO");
+constexpr std::array<PaymentMethod, 7> kDefaultMethods = {{
+    {"001", "DINHEIRO", "10", "01", "0", "1", "1", "0"},
+    {"002", "CHEQUE", "10", "02", "1", "1", "1", "0"},
+    {"003", "BOLETA", "10", "03", "1", "1", "1", "0"},
+    {"005", kDeposit, "10", "05", "1", "1", "1", "0"},
+    {"006", kCard, "10", "06", "1", "1", "1", "0"},
+    {"007", "DINHEIRO", "00", "01", "0", "1", "1", "0"},
+    {"008", "CHEQUE", "00", "02", "1", "1", "1", "0"},
+}};
+constexpr long kLastDefaultMethod = 8;
+// Method 003 carries these fields of the record numbered 800.
+constexpr std::string_view kBoletaNumber = "003";
+
+struct Record800 {
+  std::string at65, at70, at75;
+};
+
+bool WriteDefaultMethods(const Record800& r800) {
+  RecordWriter out("F14R0.DAT", RecordWriter::Mode::kCreate);
+  if (!out) return false;
+  for (const PaymentMethod& m : kDefaultMethods) {
+    const bool boleta = m.number == kBoletaNumber;
+    out.Put(m.number, 11).Put(m.name, 40).Put(m.active, 2).Put(m.type, 12);
+    out.Put(boleta ? r800.at65 : "", 5).Put(boleta ? r800.at70 : "", 5).Put(boleta ? r800.at75 : "", 24);
+    out.Put(m.flag99, 69).Put(m.flag168, 2).Put(m.flag170, 2).Put(m.flag172, 139);
+    out.EndRecord();
+  }
+  return out.Close();
+}
+
+void SplitPaymentMethods() {
+  if (platform::Exists("F03R0.DAT")) return;
+  bool has_methods = false;
+  Record800 r800;
+  {
+    RecordReader in("F14R0.DAT", kF14R0Length);
+    if (in) {
+      RecordWriter f03("F03R0.DAT", RecordWriter::Mode::kAppend);
+      for (std::int64_t i = 0; in.Load(i); ++i) {
+        if (in.deleted() || in.bytes().size() <= 65) continue;
+        const long n = text::ParseLong(in.Field(0, 65));
+        if (n >= 1 && n <= 99) {
+          has_methods = true;
+        } else if (n >= 100 && n <= 199) {
+          if (f03) PutRows(f03, in, kF03R0);
+        } else if (n == 800) {
+          r800 = {std::string(in.Field(65, 5)), std::string(in.Field(70, 5)), std::string(in.Field(75, 7))};
+        }
+      }
+      // F14R0.DAT is about to be rewritten: its records 100 to 199 must be
+      // safe in F03R0.DAT first.
+      if (!f03.Close()) return;
+    }
+  }
+  if (has_methods) return;
+  if (!WriteDefaultMethods(r800)) return;
+  long methods = 0;
+  // A counter that cannot be read is not overwritten with a guess.
+  if (!store::ReadCounter("", "14", methods)) return;
+  store::StoreCounter("", "3", methods);
+  store::StoreCounter("", "14", kLastDefaultMethod);
+}
+
+void WriteF08R1() {
+  if (platform::Exists("F08R1.DAT")) return;
+  bool written = false;
+  {
+    RecordReader in("F08R0.DAT", 300);
+    if (!in) return;
+    RecordWriter out("F08R1.DAT", RecordWriter::Mode::kAppend);
+    if (!out) return;
+    for (std::int64_t i = 0; in.Load(i); ++i) {
+      if (!in.deleted()) PutRows(out, in, kF08R1);
+    }
+    written = out.Close();
+  }
+  // The old file goes only once the new one is complete.
+  if (written) platform::DeleteFile("F08R0.DAT");
+}
+
+void MoveF13R1Field() {
+  if (ConvMark("543") != 0) return;
+  RecordPatcher f13("F13R1.DAT", 1000);
+  if (!f13) return;
+  for (std::int64_t i = 0; f13.Load(i); ++i) {
+    if (f13.deleted()) continue;
+    const std::string value = f13.Trimmed(512, 2);
+    if (value.empty()) continue;
+    f13.Set(512, "", 2);
+    f13.Set(613, value, 2);
+  }
+}
+
+void WidenF25R0Codes() {
+  if (ConvMark("544") != 0) return;
+  RecordPatcher f25("F25R0.DAT", 557);
+  if (!f25) return;
+  for (std::int64_t i = 0; f25.Load(i); ++i) {
+    const std::string code = f25.Trimmed(0, 10);
+    if (code.size() == 3) f25.Set(0, "00" + code);
+  }
+}
+
+// The recoded field: two spaces, the code, spaces to the end of the field.
+bool IsCountryCode(std::string_view trimmed) { return trimmed == "  0" || trimmed == "  3"; }
+
+void RecodeCountry(const char* file) {
+  RecordPatcher f(file, 1000);
+  if (!f) return;
+  for (std::int64_t i = 0; f.Load(i); ++i) {
+    if (f.deleted()) continue;
+    const std::string value = f.Trimmed(643, 20);
+    // This runs on every conversion: a field recoded before stays as it is.
+    if (value.size() <= 1 || IsCountryCode(value)) continue;
+    const char* code = text::EqualNoCase(value, "brasil", 5) ? "0" : "3";
+    f.Set(643, Fmt("%-2s%-18s", "", code), 20);
+  }
+}
+
+}  // namespace
+
+void RelayoutPaymentMethods(platform::Ui&) {
+  platform::MoveFile("C28R0.DAT", "F28R0.DAT");
+  SplitPaymentMethods();
+  WriteF08R1();
+  MoveF13R1Field();
+  WidenF25R0Codes();
+  RecodeCountry("F10R4.DAT");
+  RecodeCountry("F02R1.DAT");
+}
 
 }  // namespace steps

@@ -1,4 +1,5 @@
 #include "steps/record_io.h"
+#include "steps/layout.h"
 
 #include <algorithm>
 #include <cstdarg>
@@ -228,6 +229,20 @@ bool RecordPatcher::Close() {
   bool ok = io_.Close() && !failed_;
   io_ = platform::Stream();
   return ok;
+}
+
+// ---- layouts ---------------------------------------------------------------
+
+void PutRows(RecordWriter& out, const RecordReader& in, std::span<const Row> rows,
+             std::span<const std::string> values) {
+  for (const Row& r : rows) {
+    switch (r.kind) {
+      case Row::kSource: out.Put(in.Field(r.first, r.last - r.first + 1), r.width); break;
+      case Row::kText: out.Put(r.text, r.width); break;
+      case Row::kValue: out.Put(r.slot < values.size() ? std::string_view(values[r.slot]) : "", r.width); break;
+    }
+  }
+  out.EndRecord();
 }
 
 }  // namespace steps

@@ -1,8 +1,373 @@
+// Release 5.30 re-laid out a group of tables (F01R0, F09R0, F14R0), split the
+// note files of R08 and REG04 into R33\L33* and F32.DAT, moved the numeric
+// settings of CONFIGA.DAT into the counters file, moved fields inside F10R4 and
+// F09R0, and took the photo folder into the data folder as X01.
+//
+// Every section runs whatever happened in the ones before it; a section whose
+// files cannot be opened is skipped.
+#include <array>
+#include <cstddef>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/files.h"
+#include "steps/conv_log.h"
+#include "steps/layout.h"
+#include "steps/record_io.h"
 #include "steps/steps.h"
+#include "store/counters.h"
+#include "store/housekeeping.h"
+#include "text/cp1252.h"
+#include "text/fields.h"
+#include "text/numbers.h"
 
 namespace steps {
 
-// Not converted yet: this release's layouts are still to be built.
-void RelayoutRecordsAndPhotos(platform::Ui&) {}
+namespace {
+
+// Each table lists the new record's fields in order; the comment gives the
+// field's offset in the new record.
+
+// F01R0.DAT (814) from F17R0.DAT (1000).
+constexpr std::array kF01R0 = {
+    Src(502, 0, 501),  // 0
+    Blank(312),        // 502
+};
+static_assert(RecordLength(kF01R0) == 814);
+
+// F09R0.DAT (815) from F11R3.DAT (1000).
+enum { kRunningNumber, kDigits };
+constexpr std::array kF09R0 = {
+    Value(5, kRunningNumber),  // 0
+    Blank(6),                  // 5
+    Src(80, 19, 58),           // 11
+    Src(63, 99, 138),          // 91 (59-98 is dropped)
+    Value(7, kDigits),         // 154
+    Src(78, 139, 209),         // 161
+    Src(11, 379, 379),         // 239
+    Src(18, 220, 237),         // 250
+    Src(22, 0, 18),            // 268
+    Src(64, 288, 307),         // 290
+    Src(138, 238, 255),        // 354
+    Src(10, 470, 479),         // 492
+    Src(10, 380, 389),         // 502
+    Blank(40),                 // 512
+    Src(1, 586, 586),          // 552
+    Src(12, 390, 399),         // 553
+    Src(11, 368, 378),         // 565
+    Src(239, 338, 356),        // 576
+};
+static_assert(RecordLength(kF09R0) == 815);
+
+// R33\L33{name} and F32.DAT share this record length.
+constexpr std::size_t kNoteLength = 260;
+
+// R08 kind "A": a main record and its note record, both to R33\L33{name}.
+enum { kEndDate };
+constexpr std::array kR08Main = {
+    Src(10, 11, 20),      // 0
+    Value(10, kEndDate),  // 10
+    Src(10, 21, 30),      // 20
+    Blank(36),            // 30
+    Text(9, "0"),         // 66
+    Text(1, "0"),         // 75
+    Src(10, 31, 40),      // 76
+    Src(20, 1, 10),       // 86
+    Blank(2),             // 106
+    Text(5, "40"),        // 108
+    Blank(147),           // 113
+};
+constexpr std::array kR08Note = {
+    Text(1, "#"),      // 0
+    Src(259, 44, 83),  // 1
+};
+static_assert(RecordLength(kR08Main) == kNoteLength && RecordLength(kR08Note) == kNoteLength);
+
+// R08, every other kind: one F32.DAT record.
+constexpr std::array kR08Other = {
+    Src(10, 11, 20),   // 0
+    Src(20, 21, 30),   // 10
+    Src(36, 41, 56),   // 30
+    Text(9, "0"),      // 66
+    Text(1, "0"),      // 75
+    Src(10, 31, 40),   // 76
+    Src(20, 66, 85),   // 86
+    Text(2, "03"),     // 106
+    Src(5, 64, 65),    // 108
+    Src(10, 57, 63),   // 113
+    Src(137, 86, 90),  // 123
+};
+static_assert(RecordLength(kR08Other) == kNoteLength);
+
+// REG04: a note record ("#") and the normal record, both to R33\L33{name}.
+constexpr std::array kReg04Note = {
+    Text(1, "A"),      // 0
+    Src(259, 1, 100),  // 1
+};
+enum { kKey, kFlag, kDateTail };
+constexpr std::array kReg04Normal = {
+    Value(20, kKey),       // 0
+    Value(10, kKey),       // 20
+    Src(18, 71, 84),       // 30
+    Src(18, 71, 84),       // 48
+    Text(6, "0"),          // 66
+    Src(3, 46, 48),        // 72
+    Value(1, kFlag),       // 75
+    Src(10, 0, 9),         // 76
+    Src(20, 10, 19),       // 86
+    Blank(2),              // 106
+    Src(5, 44, 45),        // 108
+    Value(10, kDateTail),  // 113
+    Blank(137),            // 123
+};
+static_assert(RecordLength(kReg04Note) == kNoteLength && RecordLength(kReg04Normal) == kNoteLength);
+
+// F14R0.DAT (311) from F31.DAT (172).
+enum { kFirstDay, kLastDay };
+constexpr std::array kF14R0 = {
+    Src(51, 0, 50),        // 0
+    Blank(79),             // 51
+    Src(18, 51, 68),       // 130
+    Value(10, kFirstDay),  // 148
+    Value(10, kLastDay),   // 158
+    Src(7, 69, 70),        // 168
+    Src(136, 85, 90),      // 175
+};
+static_assert(RecordLength(kF14R0) == 311);
+
+// CONFIGA.DAT field k -> the counter with this second key part.
+constexpr std::array<std::string_view, 15> kConfigaKeys = {
+    "10", "13", "18", "9", "1", "60", "4", "15", "25", "2", "29", "30", "60B", "8", "14",
+};
+constexpr std::size_t kConfigaFieldWidth = 11;
+
+// ---- the sections ---------------------------------------------------------
+
+// A new file written from a source file, one record per live source record;
+// only while the new file is missing, and not created when the source cannot
+// be read.
+template <typename Convert>
+void WriteNewFile(const char* source, std::size_t source_length, const char* target, Convert convert) {
+  RecordReader in(source, source_length);
+  if (!in || platform::Exists(target)) return;
+  RecordWriter out(target, RecordWriter::Mode::kCreate);
+  if (!out) return;
+  for (std::int64_t i = 0; in.Load(i); ++i) {
+    if (in.deleted()) continue;
+    convert(in, out);
+  }
+  out.Close();
+}
+
+void WriteF01R0() {
+  WriteNewFile("F17R0.DAT", 1000, "F01R0.DAT", [](RecordReader& in, RecordWriter& out) {
+    PutRows(out, in, kF01R0);
+  });
+}
+
+void WriteF09R0() {
+  long number = 0;  // deleted records take no number
+  WriteNewFile("F11R3.DAT", 1000, "F09R0.DAT", [&number](RecordReader& in, RecordWriter& out) {
+    std::string digits(in.Field(256, 8));
+    const std::string values[] = {Fmt("%05ld", ++number), text::KeepDigits(digits, 7)};
+    PutRows(out, in, kF09R0, values);
+  });
+}
+
+// The period of a kind "A" record ends (days - 1) days after its start date.
+std::string EndDate(std::string_view start, std::string_view days_field) {
+  text::CalendarDate d = text::ParseDate(start);
+  if (d.year == 0) return {};
+  for (long days = text::ParseLong(days_field); days > 1; --days) text::NextDay(d);
+  return text::FormatDate(d);
+}
+
+std::string Reg04DateTail(std::string_view date, std::string_view n_field) {
+  const long n = text::ParseLong(n_field);
+  const std::size_t p = n <= 11 ? 3 : (n == 12 ? 6 : 0);
+  return p < date.size() ? std::string(date.substr(p)) : std::string();
+}
+
+std::vector<std::string> DataFilesOf(std::string_view folder) {
+  std::vector<std::string> names;
+  for (const platform::FindEntry& e : platform::FindFiles(std::string(folder) + "\\*.DAT")) {
+    if (!(e.attributes & platform::kAttrFolder)) names.push_back(e.name);
+  }
+  return names;
+}
+
+void ConvertR08File(const std::string& name) {
+  RecordReader in("R08\\" + name, 160);
+  if (!in) return;
+  RecordWriter notes("R33\\L33" + name, RecordWriter::Mode::kAppend);
+  if (!notes) return;
+  RecordWriter others("F32.DAT", RecordWriter::Mode::kAppend);
+  if (!others) return;
+  for (std::int64_t i = 0; in.Load(i); ++i) {
+    if (in.deleted()) continue;
+    if (in.At(0) == 'A') {
+      const std::string values[] = {EndDate(in.Field(21, 10), in.Field(41, 2))};
+      PutRows(notes, in, kR08Main, values);
+      PutRows(notes, in, kR08Note);
+    } else {
+      PutRows(others, in, kR08Other);
+    }
+  }
+}
+
+void ConvertReg04File(const std::string& name) {
+  RecordReader in("REG04\\" + name, 113);
+  if (!in) return;
+  RecordWriter notes("R33\\L33" + name, RecordWriter::Mode::kAppend);
+  if (!notes) return;
+  // Nothing goes to F32.DAT from here, but its existence marks the split as
+  // done, also when REG04 is the only folder with files.
+  RecordWriter marker("F32.DAT", RecordWriter::Mode::kAppend);
+  if (!marker) return;
+  for (std::int64_t i = 0; in.Load(i); ++i) {
+    if (in.deleted()) continue;
+    if (in.At(0) == '#') {
+      PutRows(notes, in, kReg04Note);
+      continue;
+    }
+    // The key: the five characters at 66, "/", the first four of the file name.
+    const std::string key = std::string(in.Field(66, 5)) + "/" + name.substr(0, 4);
+    const std::string values[] = {key, in.At(51) == '1' ? "9" : "0",
+                                  Reg04DateTail(in.Field(20, 10), in.Field(44, 2))};
+    PutRows(notes, in, kReg04Normal, values);
+  }
+}
+
+void SplitNoteFiles(platform::Ui& dlg) {
+  if (platform::Exists("F32.DAT")) return;
+  const std::vector<std::string> r08 = DataFilesOf("R08");
+  const std::vector<std::string> reg04 = DataFilesOf("REG04");
+  if (r08.empty() && reg04.empty()) return;
+  if (!platform::IsFolder("R33")) {
+    // The notes would be left behind unconverted, and the cleanup later moves
+    // R08 and REG04 out of the data folder: the user must know.
+    dlg.MessageBox(CP1252("A pasta R33 não existe: as anotações das pastas R08 e REG04 não foram convertidas."),
+                   "Vek", platform::Icon::kWarning);
+    return;
+  }
+  for (const std::string& name : r08) ConvertR08File(name);
+  for (const std::string& name : reg04) ConvertReg04File(name);
+}
+
+void WriteF14R0() {
+  WriteNewFile("F31.DAT", 172, "F14R0.DAT", [](RecordReader& in, RecordWriter& out) {
+    std::string first;
+    if (in.At(71) != ' ') first = "01/" + std::string(in.Field(71, 7));
+    std::string last;
+    if (in.At(78) != ' ') {
+      const std::string_view month = in.Field(78, 7);
+      const text::CalendarDate d = text::MakeDate(1, month);
+      last = Fmt("%02d/", text::DaysInMonth(d.year, d.month)) + std::string(month);
+    }
+    const std::string values[] = {first, last};
+    PutRows(out, in, kF14R0, values);
+  });
+}
+
+void MoveSettingsToCounters() {
+  if (!platform::Exists("CONFIGA.DAT") || platform::Exists(store::kCountersFile)) return;
+  bool stored = true;
+  for (std::size_t k = 0; k < kConfigaKeys.size(); ++k) {
+    const long value = store::ReadRecordNumber("CONFIGA.DAT", static_cast<long>(k), kConfigaFieldWidth);
+    if (value > 0 && !store::StoreCounter("", kConfigaKeys[k], value)) stored = false;
+  }
+  // Settings that did not reach the counters file are not thrown away.
+  if (stored) platform::DeleteFile("CONFIGA.DAT");
+}
+
+void PatchF10R4() {
+  RecordPatcher f10("F10R4.DAT", 1000);
+  if (!f10) return;
+  for (std::int64_t i = 0; f10.Load(i); ++i) {
+    if (f10.At(826) == ' ') continue;
+    if (f10.At(693) == '3') {
+      f10.Set(693, "5");
+    } else if (f10.At(693) == '4') {
+      f10.Set(693, "3");
+    }
+    if (f10.At(815) != ' ') f10.Set(239, std::string(1, f10.At(815)));
+    const std::string date(f10.Field(816, 10));
+    if (f10.At(818) == '/') {
+      f10.Set(552, date, 10);
+      f10.Set(818, "", 8);
+    }
+    const std::string code(f10.Field(826, 3));
+    f10.Set(815, code, 3);
+    f10.Set(826, "", 3);
+  }
+}
+
+void PatchF09R0() {
+  RecordPatcher f09("F09R0.DAT", 815);
+  if (!f09) return;
+  for (std::int64_t i = 0; f09.Load(i); ++i) {
+    // A free text at 552 (not a date) moves to 613.
+    const std::string note = f09.Trimmed(552, 43);
+    if (!note.empty() && (note.size() < 3 || note[2] != '/')) {
+      f09.Set(613, note, 43);
+      f09.Set(552, "", 43);
+    }
+    if (f09.At(492) != ' ') {
+      const std::string moved(f09.Field(492, 10));
+      f09.Set(552, moved, 10);
+      f09.Set(492, "", 10);
+    }
+  }
+}
+
+void PatchOnce() {
+  // Logged before the work: a patch that fails is not tried again.
+  if (ConvMark("530") != 0) return;
+  PatchF10R4();
+  PatchF09R0();
+}
+
+void RenamePhoto(const std::string& folder, const std::string& code, const char* from, const char* to) {
+  const std::string stem = folder + code + from;
+  std::string found = stem;
+  if (!store::FindImageFile(found)) return;
+  const std::string ext = found.substr(stem.size());  // with its dot
+  platform::MoveFile(found, folder + code + to + ext);
+}
+
+void MovePhotoFolder() {
+  if (!platform::Exists("..\\Fotos\\Vek") || !platform::MoveFile("..\\Fotos\\Vek", "X01")) return;
+  platform::RemoveFolder("..\\Fotos");
+  struct Rename {
+    int from;
+    const char* to;
+  };
+  static constexpr Rename kRenames[] = {{1, "X01\\10"}, {2, "X01\\13"}, {3, "X01\\01"}, {540, "X01\\26"}};
+  for (const Rename& r : kRenames) {
+    const std::string from = Fmt("X01\\%d", r.from);
+    if (platform::Exists(from)) platform::MoveFile(from, r.to);
+  }
+  RecordReader photos("F26R0.DAT", 1000);
+  for (std::int64_t i = 0; photos.Load(i); ++i) {
+    const std::string code = photos.Trimmed(0, 9);
+    RenamePhoto("X01\\26\\", code, "-540", "-1");
+    RenamePhoto("X01\\26\\", code, "-545", "-2");
+  }
+}
+
+}  // namespace
+
+void RelayoutRecordsAndPhotos(platform::Ui& dlg) {
+  platform::MoveFile("F27.DAT", "F02R1.DAT");
+  WriteF01R0();
+  WriteF09R0();
+  SplitNoteFiles(dlg);
+  WriteF14R0();
+  MoveSettingsToCounters();
+  PatchOnce();
+  MovePhotoFolder();
+}
 
 }  // namespace steps

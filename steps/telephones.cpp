@@ -1,8 +1,139 @@
+// Telephones: the first telephone field of the five main record files shrinks
+// from 41 to 37 characters and the second one is given up. Nothing is lost on
+// the way: whatever no longer fits, and every second number, becomes a line of
+// FTEL1.DAT, and a short second number is also appended to the first field.
+// FTEL1.DAT is the mark that this has been done.
+//
+// The check-digit code formatters live here too; the next release step uses
+// them on its own codes.
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "platform/files.h"
+#include "platform/stream.h"
+#include "steps/code_format.h"
+#include "steps/record_io.h"
 #include "steps/steps.h"
+#include "store/housekeeping.h"
+#include "store/open.h"
+#include "text/fields.h"
 
 namespace steps {
 
-// Not converted yet: this release's layouts are still to be built.
-void MigrateTelephones(platform::Ui&) {}
+namespace {
+
+struct PhoneFile {
+  const char* name;
+  int number;  // written into FTEL1.DAT
+  std::size_t length;
+};
+
+// In this order.
+constexpr std::array<PhoneFile, 5> kPhoneFiles = {{
+    {"F00R0.DAT", 0, 1000},
+    {"F01R0.DAT", 1, 814},
+    {"F02R1.DAT", 2, 1000},
+    {"F09R0.DAT", 9, 815},
+    {"F10R4.DAT", 10, 1000},
+}};
+
+constexpr char kPhoneList[] = "FTEL1.DAT";
+
+constexpr std::size_t kKeyWidth = 10;
+constexpr std::size_t kFirstAt = 290;
+constexpr std::size_t kFirstOldWidth = 41;
+constexpr std::size_t kFirstWidth = 37;
+constexpr std::size_t kSecondAt = 331;
+constexpr std::size_t kSecondWidth = 23;
+constexpr std::string_view kSeparator = " / ";
+
+constexpr int kOverflowLine = 1;
+constexpr int kSecondNumberLine = 2;
+
+// C04.DAT of exactly this size is the old form that C04B.DAT replaces.
+constexpr char kOldC04[] = "C04.DAT";
+constexpr char kNewC04[] = "C04B.DAT";
+constexpr std::int64_t kOldC04Size = 833;
+
+// One 40-byte line of FTEL1.DAT.
+std::string PhoneLine(int file_number, int type, bool appended, std::string_view key,
+                      std::string_view number) {
+  return Fmt("%02d%02d%d%-10s%-23s\r\n", file_number, type, appended ? 1 : 0,
+             std::string(key).c_str(), std::string(number).c_str());
+}
+
+// False when FTEL1.DAT stopped taking lines: the records from there on keep
+// their telephone fields as they were.
+bool MigrateFile(const PhoneFile& file, platform::Stream& list) {
+  RecordPatcher records(file.name, file.length);
+  if (!records) return true;
+  for (std::int64_t i = 0; records.Load(i); ++i) {
+    const std::string_view key = records.Field(0, kKeyWidth);
+    const std::string first = records.Trimmed(kFirstAt, kFirstOldWidth);
+    std::string second = records.Trimmed(kSecondAt, kSecondWidth);
+    // A second number that only repeats the start of the first adds nothing.
+    if (text::EqualNoCase(first, second, second.size())) second.clear();
+
+    const bool overflow = first.size() > kFirstWidth;
+    const bool append =
+        !second.empty() && first.size() + kSeparator.size() + second.size() <= kFirstWidth;
+    std::string lines;
+    if (overflow) {
+      lines += PhoneLine(file.number, kOverflowLine, false, key, std::string_view(first).substr(kFirstWidth));
+    }
+    if (!second.empty()) lines += PhoneLine(file.number, kSecondNumberLine, append, key, second);
+    if (lines.empty()) continue;
+    // The record gives text up only once the list holds it.
+    if (!list.Write(lines) || !list.Flush()) return false;
+
+    if (overflow) records.Set(kFirstAt + kFirstWidth, "", kFirstOldWidth - kFirstWidth);
+    if (append) records.Set(kFirstAt + first.size(), std::string(kSeparator) + second);
+    if (!second.empty()) records.Set(kSecondAt, "", kSecondWidth);
+  }
+  records.Close();
+  return true;
+}
+
+// Digits of the first 18 characters, or nothing when they are not `count`
+// digits whose last is the check digit of the others.
+std::string CheckedDigits(const std::string& code, std::size_t count, int max_weight) {
+  std::string digits = text::CopyField(code, 0, 18);
+  text::KeepDigits(digits, 18);
+  if (digits.size() != count) return {};
+  std::string body = digits.substr(0, count - 1);
+  if (text::Mod11CheckDigit(body, max_weight) != digits.back()) return {};
+  return digits;
+}
+
+}  // namespace
+
+bool FormatMod11Code8(std::string& code) {
+  const std::string d = CheckedDigits(code, 8, 9);
+  if (d.empty()) return false;
+  code = d.substr(0, 7) + '-' + d[7];
+  return true;
+}
+
+bool FormatMod11Code13(std::string& code) {
+  const std::string d = CheckedDigits(code, 13, 7);
+  if (d.empty()) return false;
+  code = d.substr(0, 3) + '.' + d.substr(3, 3) + '.' + d.substr(6, 3) + '.' + d.substr(9, 3) + '-' + d[12];
+  return true;
+}
+
+void MigrateTelephones(platform::Ui&) {
+  if (!platform::Exists(kPhoneList)) {
+    platform::Stream list = store::OpenForAppend(kPhoneList);
+    if (list) {
+      for (const PhoneFile& file : kPhoneFiles) {
+        if (!MigrateFile(file, list)) break;
+      }
+      list.Close();
+    }
+  }
+  if (platform::FileSize(kOldC04) == kOldC04Size) store::CopyDataFile(kNewC04, kOldC04, false);
+}
 
 }  // namespace steps

@@ -50,6 +50,9 @@ TEST_F(FilesTest, ResolvesEveryComponentWithoutRegardToCase) {
   // Dots stay in the path for the OS to follow; names after them still match.
   EXPECT_EQ(platform::HostPath("..\\fotos"), d + "/../FOTOS");
   EXPECT_EQ(platform::HostPath(".\\REG\\"), d + "/./Reg");
+  // Trailing spaces and dots of a name do not count, as on Windows.
+  EXPECT_EQ(platform::HostPath("reg.\\sub \\RM1960.DAT  "), d + "/Reg/Sub/RM1960.dat");
+  EXPECT_EQ(platform::HostPath("New.DAT. "), d + "/New.DAT");
 
   // Drive C:, the root of the current drive, other drives, host paths.
   EXPECT_EQ(platform::HostPath("c:\\ZELK\\vek\\reg"), Root() + "/Zelk/Vek/Reg");
@@ -152,6 +155,36 @@ TEST_F(FilesTest, MoveNeverReplacesAndMovesReadOnlyFilesAndFolders) {
   EXPECT_TRUE(platform::MoveFile("b.dat", "B.DAT"));
   EXPECT_EQ(box.List(), (std::vector<std::string>{"B.DAT", "Y", "Z"}));
   EXPECT_EQ(box.Read("B.DAT"), "B");
+}
+
+// The temporary folder may lie on another file system (tmpfs): files move by
+// copy and delete there, as Windows moves files between volumes.
+TEST_F(FilesTest, MovesFilesToAnotherFileSystem) {
+  struct stat here, shm;
+  if (stat(box.data.c_str(), &here) != 0 || stat("/dev/shm", &shm) != 0 || here.st_dev == shm.st_dev)
+    GTEST_SKIP() << "no second file system at /dev/shm";
+  char tmpl[] = "/dev/shm/vektest-XXXXXX";
+  ASSERT_NE(mkdtemp(tmpl), nullptr);
+  const std::string other = tmpl;
+  box.Write("F31.DAT", "data");
+  box.Write("Keep.DAT", "keep");
+  box.Write("Fotos/p.jpg", "p");
+  ASSERT_TRUE(platform::SetReadOnly("f31.dat", true));
+  std::ofstream(other + "/Keep.DAT") << "there";
+
+  EXPECT_TRUE(platform::MoveFile("f31.dat", other + "/F31.DAT"));
+  EXPECT_FALSE(box.Exists("F31.DAT"));
+  EXPECT_EQ(box.Read(other + "/F31.DAT"), "data");
+  EXPECT_TRUE(platform::IsReadOnly(other + "/F31.DAT"));
+  EXPECT_FALSE(platform::MoveFile("keep.dat", other + "/KEEP.DAT"));
+  EXPECT_EQ(box.Read("Keep.DAT"), "keep");
+  EXPECT_EQ(box.Read(other + "/Keep.DAT"), "there");
+  EXPECT_FALSE(platform::MoveFile("fotos", other + "/Fotos"));
+  EXPECT_EQ(box.Read("Fotos/p.jpg"), "p");
+  EXPECT_EQ(box.List(other), (std::vector<std::string>{"F31.DAT", "Keep.DAT"}));
+
+  vektest::fs::permissions(other + "/F31.DAT", vektest::fs::perms::owner_write, vektest::fs::perm_options::add);
+  vektest::fs::remove_all(other);
 }
 
 TEST_F(FilesTest, CopyRefusesWhatWindowsRefusesAndLeavesNoPartialTarget) {

@@ -10,16 +10,16 @@ using Names = std::vector<std::string>;
 class HousekeepingTest : public vektest::SandboxTest {};
 
 TEST_F(HousekeepingTest, TransferFolderCopiesDataFilesWithoutOverwriting) {
-  box.Write("OLD\\F10.DAT", "old f10");
-  box.Write("OLD\\F11.dat", "old f11");
-  box.Write("OLD\\NOTES.TXT", "notes");
-  box.Write("OLD\\SUB\\F12.DAT", "sub");
-  box.Write("NEW\\F10.DAT", "new f10");
+  box.Write("OLD/F10.DAT", "old f10");
+  box.Write("OLD/F11.dat", "old f11");
+  box.Write("OLD/NOTES.TXT", "notes");
+  box.Write("OLD/SUB/F12.DAT", "sub");
+  box.Write("NEW/F10.DAT", "new f10");
 
   store::TransferFolder("OLD", "NEW", store::kTransferCopy);
   EXPECT_EQ(box.List("NEW"), (Names{"F10.DAT", "F11.dat"}));
-  EXPECT_EQ(box.Read("NEW\\F10.DAT"), "new f10");
-  EXPECT_EQ(box.Read("NEW\\F11.dat"), "old f11");
+  EXPECT_EQ(box.Read("NEW/F10.DAT"), "new f10");
+  EXPECT_EQ(box.Read("NEW/F11.dat"), "old f11");
   EXPECT_EQ(box.List("OLD"), (Names{"F10.DAT", "F11.dat", "NOTES.TXT", "SUB"}));
 
   // Into a missing folder: created; from a missing folder: nothing at all.
@@ -30,33 +30,33 @@ TEST_F(HousekeepingTest, TransferFolderCopiesDataFilesWithoutOverwriting) {
 }
 
 TEST_F(HousekeepingTest, TransferFolderMoveRenamesTheFolderOrResolvesClashesWithNumberedNames) {
-  box.Write("R08\\F10.DAT", "moved whole");
-  box.Write("R08\\X.TXT", "x");
-  box.Write("R08\\SUB\\Y.DAT", "y");
+  box.Write("R08/F10.DAT", "moved whole");
+  box.Write("R08/X.TXT", "x");
+  box.Write("R08/SUB/Y.DAT", "y");
   store::TransferFolder("R08", "R09", store::kTransferMove);
   EXPECT_FALSE(box.Exists("R08"));
   EXPECT_EQ(box.List("R09"), (Names{"F10.DAT", "SUB", "X.TXT"}));
-  EXPECT_EQ(box.Read("R09\\SUB\\Y.DAT"), "y");
+  EXPECT_EQ(box.Read("R09/SUB/Y.DAT"), "y");
 
   // Onto a folder that already has F10.DAT (and F10.DAT.001).
-  box.Write("A\\F10.DAT", "a f10");
-  box.Write("A\\F11.DAT", "a f11");
-  box.Write("B\\F10.DAT", "b f10");
-  box.Write("B\\F10.DAT.001", "b f10 001");
+  box.Write("A/F10.DAT", "a f10");
+  box.Write("A/F11.DAT", "a f11");
+  box.Write("B/F10.DAT", "b f10");
+  box.Write("B/F10.DAT.001", "b f10 001");
   store::TransferFolder("A", "B", store::kTransferMove);
   EXPECT_FALSE(box.Exists("A"));
   EXPECT_EQ(box.List("B"), (Names{"F10.DAT", "F10.DAT.001", "F10.DAT.002", "F11.DAT"}));
-  EXPECT_EQ(box.Read("B\\F10.DAT"), "b f10");
-  EXPECT_EQ(box.Read("B\\F10.DAT.002"), "a f10");
-  EXPECT_EQ(box.Read("B\\F11.DAT"), "a f11");
+  EXPECT_EQ(box.Read("B/F10.DAT"), "b f10");
+  EXPECT_EQ(box.Read("B/F10.DAT.002"), "a f10");
+  EXPECT_EQ(box.Read("B/F11.DAT"), "a f11");
 
   // What is not a data file keeps the source folder.
-  box.Write("C\\F10.DAT", "c f10");
-  box.Write("C\\KEEP.TXT", "keep");
+  box.Write("C/F10.DAT", "c f10");
+  box.Write("C/KEEP.TXT", "keep");
   store::TransferFolder("C", "B", store::kTransferMove);
   EXPECT_EQ(box.List("C"), (Names{"KEEP.TXT"}));
-  EXPECT_EQ(box.Read("B\\F10.DAT.001"), "b f10 001");
-  EXPECT_EQ(box.Read("B\\F10.DAT.003"), "c f10");
+  EXPECT_EQ(box.Read("B/F10.DAT.001"), "b f10 001");
+  EXPECT_EQ(box.Read("B/F10.DAT.003"), "c f10");
 }
 
 TEST_F(HousekeepingTest, MoveToTempUsesNumberedNamesAndFallsBackToCTemp) {
@@ -68,7 +68,7 @@ TEST_F(HousekeepingTest, MoveToTempUsesNumberedNamesAndFallsBackToCTemp) {
   store::MoveToTemp("F31.DAT", "Zelk\\Vek");
   box.Write("F31.DAT", "second");
   store::MoveToTemp("f31.dat", "Zelk\\Vek");
-  box.Write("REG01\\F1.DAT", "folder");
+  box.Write("REG01/F1.DAT", "folder");
   store::MoveToTemp("REG01", "Zelk\\Vek");
   EXPECT_EQ(box.List(), Names{});
   EXPECT_EQ(box.List(target), (Names{"F31.DAT", "REG01", "f31.dat.001"}));
@@ -103,14 +103,14 @@ TEST_F(HousekeepingTest, CopyAndDeleteIgnoreTheReadOnlyAttribute) {
 }
 
 TEST_F(HousekeepingTest, FindImageFileTriesTheExtensionsInOrder) {
-  box.Write("X01\\26\\77-540.bmp", "b");
-  box.Write("X01\\26\\77-540.JPG", "j");
+  box.Write("X01/26/77-540.bmp", "b");
+  box.Write("X01/26/77-540.JPG", "j");
   std::string name = "X01\\26\\77-540";
   EXPECT_TRUE(store::FindImageFile(name));
   EXPECT_EQ(name, "X01\\26\\77-540.jpg");
 
-  box.Write("X01\\26\\.hidden.gif", "g");
-  storetest::MakeReadOnly(box, "X01\\26\\.hidden.gif");
+  box.Write("X01/26/.hidden.gif", "g");
+  storetest::MakeReadOnly(box, "X01/26/.hidden.gif");
   name = "X01\\26\\.hidden";
   EXPECT_TRUE(store::FindImageFile(name));
   EXPECT_EQ(name, "X01\\26\\.hidden.gif");

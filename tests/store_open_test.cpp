@@ -259,3 +259,28 @@ TEST_F(FOpen2Test, FileBusyGivesUpAfterAboutASecondOnAFileLockedByAnotherProcess
 }
 
 }  // namespace
+
+namespace {
+
+class PumpingUi : public vektest::RecordingUi {
+ public:
+  void Pump() override { ++pumps; }
+  int pumps = 0;
+};
+
+TEST_F(FOpen2Test, PeekMessage2LetsTheWindowRepaintAndKeepsTheWaitCursor) {
+  PumpingUi window;
+  platform::SetActiveUi(&window);
+  EXPECT_EQ(store::PeekMessage2(0), 0);
+  EXPECT_EQ(window.pumps, 1);
+  EXPECT_EQ(window.cursor_changes, std::vector<bool>{true});
+  {
+    platform::WaitCursor wait(window);
+    store::PeekMessage2(0);
+  }
+  EXPECT_EQ(window.pumps, 2);
+  EXPECT_EQ(window.cursor_changes, (std::vector<bool>{true, true, false}));
+  platform::SetActiveUi(&ui);
+}
+
+}  // namespace

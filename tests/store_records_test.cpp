@@ -132,7 +132,7 @@ TEST_F(RecordsTest, FindKeyAndDelByKeyWalkLargeFilesAcrossReadPieces) {
 }
 
 TEST_F(RecordsTest, ReadFieldAndIsDeleted) {
-  const std::array<int, 3> widths = {10, 10, 80};
+  const std::array<int, 3> widths = {10, 10, 79};
   box.Write("F.DAT", Rec("R0", "K0", "text 0") + Rec("R1", "K1 x", "text 1", '+') + "R2   ");
 
   std::string out = "stale";

@@ -1,0 +1,45 @@
+// New record layouts as data: a table of fields in record order, each a width
+// and where its text comes from (source bytes a-b, a constant, or a value the
+// step computes), run by PutRows. A table reads like the layout it implements,
+// and RecordLength lets a static_assert check it against the record length.
+#pragma once
+
+#include <cstddef>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "steps/record_io.h"
+
+namespace steps {
+
+struct Row {
+  enum Kind { kSource, kText, kValue };
+  Kind kind;
+  std::size_t width;
+  std::size_t first = 0;  // kSource: source bytes first..last
+  std::size_t last = 0;
+  std::string_view text = {};  // kText
+  std::size_t slot = 0;        // kValue: index into the computed values
+};
+
+// The source record's bytes first..last (inclusive), left-justified in width.
+constexpr Row Src(std::size_t width, std::size_t first, std::size_t last) {
+  return {Row::kSource, width, first, last};
+}
+constexpr Row Text(std::size_t width, std::string_view text) { return {Row::kText, width, 0, 0, text}; }
+constexpr Row Blank(std::size_t width) { return Text(width, ""); }
+// values[slot], computed by the step for each record.
+constexpr Row Value(std::size_t width, std::size_t slot) { return {Row::kValue, width, 0, 0, {}, slot}; }
+
+constexpr std::size_t RecordLength(std::span<const Row> rows) {
+  std::size_t n = 0;
+  for (const Row& r : rows) n += r.width;
+  return n;
+}
+
+// Writes one record of the table from the loaded source record.
+void PutRows(RecordWriter& out, const RecordReader& in, std::span<const Row> rows,
+             std::span<const std::string> values = {});
+
+}  // namespace steps

@@ -1,0 +1,141 @@
+// The shared record reader, writer and patcher, and the conversion log.
+#include <gtest/gtest.h>
+
+#include "platform/files.h"
+#include "steps/conv_log.h"
+#include "steps/record_io.h"
+#include "tests/support/sandbox.h"
+
+namespace {
+
+using steps::RecordPatcher;
+using steps::RecordReader;
+using steps::RecordWriter;
+using vektest::Pad;
+
+class RecordIoTest : public vektest::SandboxTest {};
+
+TEST_F(RecordIoTest, ReaderTakesWholeRecordsWhateverBytesTheyHold) {
+  // Record 1 holds a line feed, a CR LF pair and a Ctrl-Z; record 2 is deleted;
+  // the last record is cut short.
+  std::string rec0 = "AAAA      ";
+  std::string rec1 = "B\nC\r\nD\x1A" "EF ";
+  std::string rec2 = "CCCCCCCCC+";
+  box.Write("F.DAT", rec0 + rec1 + rec2 + "DDDDD");
+  RecordReader in("f.dat", 10);
+  ASSERT_TRUE(in);
+  ASSERT_TRUE(in.Load(1));
+  EXPECT_EQ(in.bytes(), rec1);
+  EXPECT_EQ(in.Field(2, 3), "C\r\n");
+  EXPECT_EQ(in.Trimmed(5, 5), "D\x1A" "EF");
+  EXPECT_FALSE(in.deleted());
+  ASSERT_TRUE(in.Load(2));
+  EXPECT_TRUE(in.deleted());
+  ASSERT_TRUE(in.Load(0));
+  EXPECT_EQ(in.Trimmed(0, 10), "AAAA");
+  ASSERT_TRUE(in.Load(3));
+  EXPECT_EQ(in.bytes(), "DDDDD");
+  EXPECT_EQ(in.Field(3, 5), "DD");
+  EXPECT_EQ(in.Field(8, 2), "");
+  EXPECT_EQ(in.At(9), ' ');
+  EXPECT_FALSE(in.deleted());
+  EXPECT_FALSE(in.Load(4));
+
+  RecordReader missing("NONE.DAT", 10);
+  EXPECT_FALSE(missing);
+  EXPECT_FALSE(missing.Load(0));
+}
+
+TEST_F(RecordIoTest, WriterKeepsEveryRecordAtItsLengthAndNamesTheFileOnlyWhenDone) {
+  {
+    RecordWriter out("NEW.DAT", RecordWriter::Mode::kCreate);
+    ASSERT_TRUE(out);
+    out.Put("abc", 5).PutRight("7", 3).Put("too long for it", 4).Spaces(2).Put(steps::Fmt("%05ld", 42L), 5);
+    EXPECT_TRUE(out.EndRecord());
+    out.Put("x", 19);
+    EXPECT_TRUE(out.EndRecord());
+    // Until it is closed the file does not exist under its name.
+    EXPECT_FALSE(box.Exists("NEW.DAT"));
+    EXPECT_TRUE(out.Close());
+  }
+  EXPECT_EQ(box.Read("NEW.DAT"), "abc    7too   00042" + Pad("x", 19));
+  EXPECT_EQ(box.List(), (std::vector<std::string>{"NEW.DAT"}));
+
+  // Appending to the existing file (under another spelling) writes behind it.
+  {
+    RecordWriter out("new.dat", RecordWriter::Mode::kAppend);
+    out.Put("more", 6).EndRecord();
+  }
+  EXPECT_EQ(box.Read("NEW.DAT"), "abc    7too   00042" + Pad("x", 19) + "more  ");
+
+  // Creating replaces; a text-mode line file writes CR LF.
+  {
+    RecordWriter out("NEW.DAT", RecordWriter::Mode::kCreate, true);
+    out.Raw("one\ntwo\n").EndRecord();
+  }
+  EXPECT_EQ(box.Read("NEW.DAT"), "one\r\ntwo\r\n");
+}
+
+TEST_F(RecordIoTest, WriterLeavesAReadOnlyTargetAsItWas) {
+  box.Write("RO.DAT", "old");
+  platform::SetReadOnly("RO.DAT", true);
+  RecordWriter out("RO.DAT", RecordWriter::Mode::kCreate);
+  EXPECT_FALSE(out);
+  out.Put("new", 3).EndRecord();
+  EXPECT_FALSE(out.Close());
+  EXPECT_EQ(box.Read("RO.DAT"), "old");
+  EXPECT_EQ(box.List(), (std::vector<std::string>{"RO.DAT"}));
+}
+
+TEST_F(RecordIoTest, PatcherChangesOnlyWhatItSetsAcrossManyRecords) {
+  // 700 records of 1000 bytes span several read windows.
+  std::string file;
+  for (int i = 0; i < 700; ++i) file += Pad(steps::Fmt("%05d", i), 999) + (i % 7 == 3 ? "+" : " ");
+  box.Write("BIG.DAT", file + "tail");
+  platform::SetReadOnly("BIG.DAT", true);
+  {
+    RecordPatcher p("BIG.DAT", 1000);
+    ASSERT_TRUE(p);
+    for (std::int64_t i = 0; p.Load(i); ++i) {
+      if (p.deleted()) continue;
+      if (p.bytes().size() < 1000) {
+        p.Set(10, "short", 5);  // completes the cut record with spaces up to the field
+        continue;
+      }
+      p.Set(500, p.Field(0, 5), 10);
+    }
+  }
+  std::string expected;
+  for (int i = 0; i < 700; ++i) {
+    std::string rec = Pad(steps::Fmt("%05d", i), 999) + (i % 7 == 3 ? "+" : " ");
+    if (i % 7 != 3) rec.replace(500, 10, Pad(steps::Fmt("%05d", i), 10));
+    expected += rec;
+  }
+  expected += "tail      short";
+  EXPECT_EQ(box.Read("BIG.DAT"), expected);
+  EXPECT_FALSE(platform::IsReadOnly("BIG.DAT"));
+}
+
+class ConvLogTest : public vektest::SandboxTest {};
+
+TEST_F(ConvLogTest, MarksEachIdOnceAndFindsLinesByPrefixWithoutRegardToCase) {
+  EXPECT_EQ(steps::ConvDone("530"), 0);
+  EXPECT_EQ(steps::ConvMark("530"), 0);
+  EXPECT_EQ(box.Read("CONV.DAT"), "530\r\n");
+  EXPECT_EQ(steps::ConvMark("530"), 1);
+  EXPECT_EQ(box.Read("CONV.DAT"), "530\r\n");
+  EXPECT_EQ(steps::ConvDone("530"), 1);
+  EXPECT_EQ(steps::ConvDone("543"), 0);
+
+  box.Write("CONV.DAT", "5591\r\nabc\r\n");
+  EXPECT_EQ(steps::ConvDone("559"), 1);
+  EXPECT_EQ(steps::ConvDone("ABC"), 1);
+  EXPECT_EQ(steps::ConvDone("53"), 0);
+
+  // A read-only log is made writable for the append.
+  platform::SetReadOnly("CONV.DAT", true);
+  EXPECT_EQ(steps::ConvMark("544"), 0);
+  EXPECT_EQ(box.Read("CONV.DAT"), "5591\r\nabc\r\n544\r\n");
+}
+
+}  // namespace
