@@ -1,12 +1,12 @@
 // Release 4.51: the account files of REG02 become line files in R50,
 // F11R2.DAT becomes F11R3.DAT and F18R0.DAT becomes F18R1.DAT. Every stage is
 // guarded by the absence of the file it creates; the old files stay in place.
-#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
 #include "platform/files.h"
+#include "steps/layout.h"
 #include "steps/record_io.h"
 #include "steps/steps.h"
 #include "text/fields.h"
@@ -77,67 +77,50 @@ void ConvertAccountFiles() {
 // ---- F11R2.DAT (1581) -> F11R3.DAT (1000) ----------------------------------
 
 constexpr std::size_t kF11OldLength = 1581;
+enum F11Value : std::size_t { kBlankMarker, kMarkCodes };
 
-enum class From {
-  kText,    // the old text, cut to the new width
-  kBlank,   // spaces
-  kMarker,  // "1" when the old text begins with a space, else "2"
-  kCodes,   // the codes made from the marks of field 48
+// The new record in new-offset order; the comment names the old field (each
+// old field is its text and one byte that is not carried).
+constexpr Row kF11Layout[] = {
+    Src(19, 0, 17),        // 0
+    Src(40, 19, 58),       // 1
+    Src(40, 60, 99),       // 2
+    Src(40, 101, 140),     // 3
+    Src(30, 142, 171),     // 4
+    Src(9, 173, 181),      // 5
+    Src(30, 183, 212),     // 6
+    Src(2, 214, 215),      // 7
+    Src(10, 217, 226),     // 8
+    Src(18, 228, 245),     // 9
+    Src(18, 247, 264),     // 10
+    Src(8, 266, 273),      // 11
+    Src(20, 275, 294),     // 12, first 20 characters
+    Blank(4),              // 13 is dropped
+    Src(30, 347, 376),     // 14
+    Blank(20),             // 15 is dropped
+    Src(10, 409, 418),     // 16
+    Src(10, 420, 429),     // 17
+    Src(10, 431, 440),     // 18
+    Src(11, 487, 497),     // 20
+    Value(1, kBlankMarker),  // 21 blank or not
+    Src(10, 499, 508),     // 21
+    Src(10, 510, 519),     // 22 .. 28, first 10 characters each
+    Src(10, 526, 535),     //
+    Src(10, 542, 551),     //
+    Src(10, 558, 567),     //
+    Src(10, 574, 583),     //
+    Src(10, 590, 599),     //
+    Src(10, 606, 615),     //
+    Src(10, 804, 813),     // 34, first 10 characters
+    Src(30, 825, 854),     // 35, first 30 characters
+    Src(80, 1038, 1117),   // 38, first 80 characters
+    Src(4, 1129, 1132),    // 39, first 4 characters
+    Value(11, kMarkCodes),   // 48
+    Blank(404),
+    Src(1, 1580, 1580),    // the flag byte
 };
-
-struct F11Row {
-  std::size_t width;  // in the new record
-  From from;
-  std::size_t offset;  // in the old record
-  std::size_t length;  // the old field's text: its width less the byte behind it
-};
-
-// The new record, row by row in new-offset order (the comment is the old field).
-constexpr std::array<F11Row, 35> kF11Layout{{
-    {19, From::kText, 0, 18},       // 0
-    {40, From::kText, 19, 40},      // 1
-    {40, From::kText, 60, 40},      // 2
-    {40, From::kText, 101, 40},     // 3
-    {30, From::kText, 142, 30},     // 4
-    {9, From::kText, 173, 9},       // 5
-    {30, From::kText, 183, 30},     // 6
-    {2, From::kText, 214, 2},       // 7
-    {10, From::kText, 217, 10},     // 8
-    {18, From::kText, 228, 18},     // 9
-    {18, From::kText, 247, 18},     // 10
-    {8, From::kText, 266, 8},       // 11
-    {20, From::kText, 275, 30},     // 12, first 20 characters
-    {4, From::kBlank, 0, 0},        // 13 is dropped
-    {30, From::kText, 347, 30},     // 14
-    {20, From::kBlank, 0, 0},       // 15 is dropped
-    {10, From::kText, 409, 10},     // 16
-    {10, From::kText, 420, 10},     // 17
-    {10, From::kText, 431, 10},     // 18
-    {11, From::kText, 487, 11},     // 20
-    {1, From::kMarker, 499, 10},    // 21 blank or not
-    {10, From::kText, 499, 10},     // 21
-    {10, From::kText, 510, 15},     // 22 .. 28, first 10 characters each
-    {10, From::kText, 526, 15},     //
-    {10, From::kText, 542, 15},     //
-    {10, From::kText, 558, 15},     //
-    {10, From::kText, 574, 15},     //
-    {10, From::kText, 590, 15},     //
-    {10, From::kText, 606, 15},     //
-    {10, From::kText, 804, 20},     // 34, first 10 characters
-    {30, From::kText, 825, 50},     // 35, first 30 characters
-    {80, From::kText, 1038, 90},    // 38, first 80 characters
-    {4, From::kText, 1129, 10},     // 39, first 4 characters
-    {11, From::kCodes, 1508, 72},   // 48
-    {404, From::kBlank, 0, 0},      // then the flag byte at 999
-}};
-constexpr std::size_t kF11FlagAt = kF11OldLength - 1;
-
-constexpr std::size_t LayoutWidth() {
-  std::size_t n = 0;
-  for (const F11Row& row : kF11Layout) n += row.width;
-  return n;
-}
-static_assert(LayoutWidth() + 1 == 1000, "F11R3.DAT records are 1000 bytes");
+static_assert(RecordLength(kF11Layout) == 1000);
+constexpr std::size_t kField48 = 1508;
 
 // Field 48 holds "0"/"1" marks; the first "1" of each group of positions
 // names a code. Positions 18 to 22 are carried as they stand ("0" as blank).
@@ -152,10 +135,10 @@ std::string MarkCodes(std::string_view field) {
     }
     return -1;
   };
-  static constexpr std::array<std::string_view, 6> kClass{"01", "02", "03", "04", "05", "99"};
+  static constexpr std::string_view kClass[] = {"01", "02", "03", "04", "05", "99"};
   std::string out;
   int k = first_set(0, 6);
-  out += k < 0 ? std::string_view("  ") : kClass[static_cast<std::size_t>(k)];
+  out += k < 0 ? std::string_view("  ") : kClass[k];
   k = first_set(6, 6);
   out += k < 0 ? ' ' : "123459"[k];
   k = first_set(12, 3);
@@ -174,46 +157,45 @@ void ConvertF11() {
   if (!in) return;
   RecordWriter out("F11R3.DAT", RecordWriter::Mode::kCreate);
   if (!out) return;
+  std::string values[2];
   // Deleted records are carried over with their flag byte.
   for (std::int64_t i = 0; in.Load(i); ++i) {
-    for (const F11Row& row : kF11Layout) {
-      switch (row.from) {
-        case From::kText:
-          out.Put(in.Field(row.offset, row.length), row.width);
-          break;
-        case From::kBlank:
-          out.Spaces(row.width);
-          break;
-        case From::kMarker:
-          out.Put(in.At(row.offset) == ' ' ? "1" : "2", row.width);
-          break;
-        case From::kCodes:
-          out.Put(MarkCodes(in.Field(row.offset, row.length)), row.width);
-          break;
-      }
-    }
-    out.Put(std::string(1, in.At(kF11FlagAt)), 1).EndRecord();
+    values[kBlankMarker] = in.At(499) == ' ' ? "1" : "2";
+    values[kMarkCodes] = MarkCodes(in.Field(kField48, 72));
+    PutRows(out, in, kF11Layout, values);
   }
   out.Close();
 }
 
 // ---- F18R0.DAT (575) -> F18R1.DAT (547) ------------------------------------
 
-struct F18Row {
-  std::size_t offset;  // in the old record
-  std::size_t width;   // in the old record
-  std::size_t kept;    // its first characters that the new record keeps
+// Every field loses the byte behind it, but the code keeps only 11 characters
+// and the flag byte stays whole.
+constexpr Row kF18Layout[] = {
+    Src(11, 0, 10),      // 0/19
+    Src(40, 19, 58),     // 19/41
+    Src(18, 60, 77),     // 60/19
+    Src(30, 79, 108),    // 79/31
+    Src(15, 110, 124),   // 110/16
+    Src(2, 126, 127),    // 126/3
+    Src(18, 129, 146),   // 129/19
+    Src(8, 148, 155),    // 148/9
+    Src(2, 157, 158),    // 157/3
+    Src(12, 160, 171),   // 160/13
+    Src(4, 173, 176),    // 173/5
+    Src(40, 178, 217),   // 178/41
+    Src(40, 219, 258),   // 219/41
+    Src(13, 260, 272),   // 260/14
+    Src(2, 274, 275),    // 274/3
+    Src(18, 277, 294),   // 277/19
+    Src(40, 296, 335),   // 296/41
+    Src(15, 337, 351),   // 337/16
+    Src(2, 353, 354),    // 353/3
+    Src(18, 356, 373),   // 356/19
+    Src(198, 375, 572),  // 375/199
+    Src(1, 574, 574),    // the flag byte
 };
-
-// Every field loses the byte behind it, but the code keeps 11 characters and
-// the flag byte stays whole.
-constexpr std::array<F18Row, 22> kF18Layout{{
-    {0, 19, 11},    {19, 41, 40},   {60, 19, 18},   {79, 31, 30},   {110, 16, 15},
-    {126, 3, 2},    {129, 19, 18},  {148, 9, 8},    {157, 3, 2},    {160, 13, 12},
-    {173, 5, 4},    {178, 41, 40},  {219, 41, 40},  {260, 14, 13},  {274, 3, 2},
-    {277, 19, 18},  {296, 41, 40},  {337, 16, 15},  {353, 3, 2},    {356, 19, 18},
-    {375, 199, 198}, {574, 1, 1},
-}};
+static_assert(RecordLength(kF18Layout) == 547);
 
 void ConvertF18() {
   if (platform::Exists("F18R1.DAT")) return;
@@ -222,10 +204,7 @@ void ConvertF18() {
   RecordWriter out("F18R1.DAT", RecordWriter::Mode::kCreate);
   if (!out) return;
   // Deleted records are carried over with their flag byte.
-  for (std::int64_t i = 0; in.Load(i); ++i) {
-    for (const F18Row& row : kF18Layout) out.Put(in.Field(row.offset, row.width), row.kept);
-    out.EndRecord();
-  }
+  for (std::int64_t i = 0; in.Load(i); ++i) PutRows(out, in, kF18Layout);
   out.Close();
 }
 

@@ -192,16 +192,20 @@ TEST_F(MigrateTo451Test, F11RecordsAreRelaidOutWithTheirCodes) {
 
 TEST_F(MigrateTo451Test, F18RecordsLoseTheByteBehindEachField) {
   const int widths[22] = {19, 41, 19, 31, 16, 3, 19, 9, 3, 13, 5, 41, 41, 14, 3, 19, 41, 16, 3, 19, 199, 1};
-  // Every field filled to its full width with its own letter, so that a byte
-  // taken from the wrong field shows.
+  // Every field filled to its full width: its own capital, its own small
+  // letter, and "#" in the byte that is dropped, so that a byte taken from the
+  // wrong place shows.
+  auto field = [&](int k, std::size_t n) {
+    return static_cast<char>('A' + k) + Fill(n - 1, static_cast<char>('a' + k));
+  };
   auto old_record = [&](char flag) {
     std::string r;
-    for (int k = 0; k < 21; ++k) r += Fill(static_cast<std::size_t>(widths[k]), static_cast<char>('a' + k));
+    for (int k = 0; k < 21; ++k) r += field(k, static_cast<std::size_t>(widths[k] - 1)) + "#";
     return r + flag;
   };
   auto new_record = [&](char flag) {
     std::string r = "ABCDEFGHIJK";
-    for (int k = 1; k < 21; ++k) r += Fill(static_cast<std::size_t>(widths[k] - 1), static_cast<char>('a' + k));
+    for (int k = 1; k < 21; ++k) r += field(k, static_cast<std::size_t>(widths[k] - 1));
     return r + flag;
   };
   std::string live = old_record(' ');
