@@ -160,7 +160,7 @@ void ConvertF11() {
   std::string values[2];
   // Deleted records are carried over with their flag byte.
   for (std::int64_t i = 0; in.Load(i); ++i) {
-    values[kBlankMarker] = in.At(499) == ' ' ? "1" : "2";
+    values[kBlankMarker].assign(1, in.At(499) == ' ' ? '1' : '2');
     values[kMarkCodes] = MarkCodes(in.Field(kField48, 72));
     PutRows(out, in, kF11Layout, values);
   }
