@@ -1,8 +1,311 @@
+// Release 4.69: the period code and value of every F10R4.DAT record become a
+// reference into the new table of charge kinds F31.DAT, and the open periods
+// of F22.DAT become a packed grid of month marks inside each record.
+//
+// Work list A holds the distinct charge kinds (the position of a kind in the
+// sorted list is its index); work list B holds one grid line per record code:
+//
+//   code (10) | start date dd/mm/yyyy (10) | 240 month marks from the start month
+//
+// A mark "0" is a month with an open entry, "1" a month between open entries.
+#include <algorithm>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "platform/files.h"
+#include "platform/ui.h"
+#include "platform/worklist.h"
+#include "steps/record_io.h"
 #include "steps/steps.h"
+#include "text/cp1252.h"
+#include "text/fields.h"
+#include "text/numbers.h"
 
 namespace steps {
+namespace {
 
-// Not converted yet: this release's layouts are still to be built.
-void MigrateTo469(platform::Ui&) {}
+constexpr std::size_t kRecordLength = 1000;  // F10R4.DAT
+constexpr std::size_t kEntryLength = 113;    // F22.DAT
+constexpr std::size_t kCodeWidth = 10;
+constexpr std::size_t kDateWidth = 10;
+constexpr std::size_t kMarks = 240;          // twenty years of months
+constexpr std::size_t kMarksAt = kCodeWidth + kDateWidth;
+constexpr std::size_t kPacked = kMarks / 6;
+
+constexpr int kFirstKindNumber = 100;
+constexpr int kLastTableKind = 600;   // F31.DAT numbers kinds up to 700
+constexpr int kLastRecordKind = 500;  // F10R4.DAT refers to kinds up to 600
+constexpr int kNoCharge = 1;          // period or value 0
+constexpr int kFirstGridYear = 1990;
+
+// ---- charge kinds ------------------------------------------------------------
+
+// "%2s%16s": the period code, then the value right-justified.
+std::string KindKey(std::string_view period, std::string_view value) {
+  return Fmt("%2s%16s", std::string(period).c_str(), text::TrimRight(value).c_str());
+}
+
+constexpr auto kMonth = CP1252("mês");
+
+std::string_view PeriodWord(long period) {
+  switch (period) {
+    case 1: return kMonth;
+    case 2: return "bimestre";
+    case 3: return "trimestre";
+    case 4: return "quadrimestre";
+    case 6: return "semestre";
+    case 12: return "ano";
+    default: return "";
+  }
+}
+
+// Reads the kinds of all live records with a period and a value into list A.
+bool CollectKinds(platform::WorkList& kinds) {
+  RecordReader in("F10R4.DAT", kRecordLength);
+  if (!in) return false;
+  for (std::int64_t i = 0; in.Load(i) && in.bytes().size() > 826; ++i) {
+    if (in.deleted()) continue;
+    std::string_view period = in.Field(826, 2);
+    std::string_view value = in.Field(828, 16);
+    if (text::ParseLong(period) <= 0 || text::ParseDecimal(value) <= 0) continue;
+    std::string key = KindKey(period, value);
+    if (kinds.FindExact(key) < 0) kinds.Add(key);
+  }
+  return true;
+}
+
+void WriteKindTable(const platform::WorkList& kinds) {
+  RecordWriter out("F31.DAT", RecordWriter::Mode::kAppend);
+  if (!out) return;
+  for (int k = 0; k < kinds.Count(); ++k) {
+    const std::string& key = *kinds.Get(k);
+    std::string_view period = std::string_view(key).substr(0, 2);
+    std::string value = text::FormatNumber(text::ParseDecimal(std::string_view(key).substr(2)), 2);
+    std::string label = "R$ " + value + " por " + std::string(PeriodWord(text::ParseLong(period)));
+    out.Put(Fmt("%03d", k <= kLastTableKind ? k + kFirstKindNumber : 0), 3)
+        .Spaces(8)
+        .Put(label, 40)
+        .Put(value, 18)
+        .Put(period, 103)
+        .EndRecord();
+  }
+  out.Close();
+}
+
+// ---- month grids -------------------------------------------------------------
+
+long MonthNumber(const text::CalendarDate& d) { return d.year * 12L + d.month - 1; }
+
+// Months from a to b (negative when b is earlier).
+long MonthsBetween(const text::CalendarDate& a, const text::CalendarDate& b) {
+  return MonthNumber(b) - MonthNumber(a);
+}
+
+std::string Padded(std::string_view s, std::size_t width) {
+  std::string out(s.substr(0, width));
+  out.resize(width, ' ');
+  return out;
+}
+
+// Merges one open entry (its first month `date`, `span` months long) into the
+// grid line of its record code in list B, or starts the line.
+void MergeEntry(platform::WorkList& grids, const std::string& code, text::CalendarDate date,
+                std::size_t span) {
+  std::string start;
+  std::string marks;
+  const int at = grids.FindPrefix(code, kCodeWidth);
+  if (at < 0) {
+    start = text::FormatDate(date);
+    marks.assign(span, '0');
+  } else {
+    const std::string line = Padded(*grids.Get(at), kMarksAt + kMarks);
+    grids.Delete(at);
+    const std::string_view found_start = std::string_view(line).substr(kCodeWidth, kDateWidth);
+    const std::string_view found_marks = std::string_view(line).substr(kMarksAt, kMarks);
+    const text::CalendarDate found = text::ParseDate(found_start);
+    if (text::CompareDates(found, date) < 0) {
+      // The entry lies after the grid's start: the months up to it that hold
+      // no mark lie between open entries, then the entry's months are open.
+      const long offset = std::min<long>(MonthsBetween(found, date), kMarks + 1);
+      start = found_start;
+      marks = found_marks;
+      for (long p = 0; p < offset && p < static_cast<long>(kMarks); ++p) {
+        if (marks[static_cast<std::size_t>(p)] == ' ') marks[static_cast<std::size_t>(p)] = '1';
+      }
+      for (std::size_t j = 0; j < span && offset + static_cast<long>(j) < static_cast<long>(kMarks); ++j) {
+        marks[static_cast<std::size_t>(offset) + j] = '0';
+      }
+    } else {
+      // The entry opens the grid: its months, the months up to the old start
+      // between open entries, then the old marks at their own months. Where the
+      // entry's months reach into the old grid the open entry stands, so no old
+      // mark moves to another month.
+      const long offset = std::min<long>(MonthsBetween(date, found), kMarks);
+      start = text::FormatDate(date);
+      marks.assign(span, '0');
+      while (static_cast<long>(marks.size()) < offset) marks.push_back('1');
+      for (std::size_t j = 0; j < found_marks.size(); ++j) {
+        const std::size_t p = static_cast<std::size_t>(offset) + j;
+        if (p >= kMarks) break;
+        if (p < marks.size()) continue;
+        marks.push_back(found_marks[j]);
+      }
+    }
+  }
+  grids.Add(code + Padded(start, kDateWidth) + Padded(marks, kMarks));
+}
+
+// Builds the grid lines from the open entries of F22.DAT. False when the file
+// could not be read.
+bool BuildGrids(platform::Ui& dlg, platform::WorkList& grids) {
+  RecordReader in("F22.DAT", kEntryLength);
+  if (!in) return false;
+  const long entries = static_cast<long>(std::max<std::int64_t>(0, platform::FileSize("F22.DAT")) /
+                                         static_cast<std::int64_t>(kEntryLength));
+  long shown = -1;
+  for (std::int64_t i = 0; in.Load(i); ++i) {
+    if (in.deleted()) continue;
+    text::CalendarDate date = text::ParseDate(in.Field(20, 10));
+    if (date.year < kFirstGridYear) continue;
+    if (date.month == 13) date.month = 12;
+    // A month outside the calendar has no place in a grid.
+    if (date.month < 1 || date.month > 12) continue;
+
+    // The text is made only when it changes: a million entries give a
+    // hundred status texts.
+    const long number = static_cast<long>(i) + 1;
+    // (A piece of an entry after the last whole one still counts as 100 %.)
+    const long progress = entries > 0 ? std::min(100L, number * 100 / entries) : number;
+    if (progress != shown) {
+      shown = progress;
+      dlg.SetStatus(entries > 0 ? Fmt("%ld %%", progress) : Fmt("%ld", progress));
+    }
+
+    long period = text::ParseLong(in.Field(44, 2));
+    if (period < 1 || period > 12) period = 1;
+    // A yearly entry stands for the whole calendar year.
+    if (period == 12) {
+      date.day = 1;
+      date.month = 1;
+    }
+    MergeEntry(grids, Padded(in.Field(0, kCodeWidth), kCodeWidth), date,
+               static_cast<std::size_t>(period));
+  }
+  return true;
+}
+
+// ---- the new fields of F10R4.DAT -------------------------------------------
+
+// Six marks to a character: "1" is a set bit, the first mark the highest;
+// the value plus 32 lies between the space and "_".
+std::string PackMarks(std::string_view marks) {
+  std::string out(kPacked, ' ');
+  for (std::size_t c = 0; c < kPacked; ++c) {
+    int bits = 0;
+    for (std::size_t j = 0; j < 6; ++j) {
+      const std::size_t p = c * 6 + j;
+      bits = bits * 2 + (p < marks.size() && marks[p] == '1' ? 1 : 0);
+    }
+    out[c] = static_cast<char>(bits + 32);
+  }
+  return out;
+}
+
+// The start of an empty grid: the first of the month after the date at 844
+// (for a yearly record the next 1 January), or today.
+std::string EmptyGridStart(const RecordPatcher& rec, long period) {
+  if (text::IsDigitChar(static_cast<unsigned char>(rec.At(844)))) {
+    text::CalendarDate d = text::ParseDate(rec.Field(844, 10));
+    if (d.month == 13) d.month = 12;
+    if (d.year >= 1 && d.year < 9999 && d.month >= 1 && d.month <= 12) {
+      d.day = 1;
+      if (++d.month > 12) {
+        d.month = 1;
+        ++d.year;
+      }
+      if (period == 12 && d.month >= 2) {
+        d.month = 1;
+        ++d.year;
+      }
+      return text::FormatDate(d);
+    }
+  }
+  const platform::Date today = platform::Today();
+  return text::FormatDate(text::CalendarDate{today.year, today.day, today.month});
+}
+
+int KindNumber(const platform::WorkList& kinds, std::string_view period, std::string_view value) {
+  if (text::ParseLong(period) == 0 || text::ParseDecimal(value) == 0) return kNoCharge;
+  const int k = kinds.FindExact(KindKey(period, value));
+  return k >= 0 && k <= kLastRecordKind ? k + kFirstKindNumber : 0;
+}
+
+// Writes the grid and the kind number into every live record. False when the
+// file could not be updated.
+bool RewriteRecords(platform::Ui& dlg, platform::WorkList& kinds, platform::WorkList& grids) {
+  RecordPatcher rec("F10R4.DAT", kRecordLength);
+  if (!rec) return false;
+  for (std::int64_t i = 0; rec.Load(i); ++i) {
+    dlg.SetStatus(Fmt("%ld", static_cast<long>(i)));
+    if (rec.deleted()) continue;
+    // A record cut short is completed, so that the file keeps its layout.
+    if (rec.bytes().size() < kRecordLength) rec.Set(rec.bytes().size(), "", kRecordLength - rec.bytes().size());
+
+    const std::string period(rec.Field(826, 2));
+    const std::string value(rec.Field(828, 16));
+    std::string start;
+    std::string marks;
+    const int at = grids.FindPrefix(Padded(rec.Field(0, kCodeWidth), kCodeWidth), kCodeWidth);
+    if (at >= 0) {
+      const std::string line = Padded(*grids.Get(at), kMarksAt + kMarks);
+      grids.Delete(at);
+      start = line.substr(kCodeWidth, kDateWidth);
+      marks = line.substr(kMarksAt, kMarks);
+    } else {
+      start = EmptyGridStart(rec, text::ParseLong(period));
+    }
+    rec.Set(502, start, kDateWidth);
+    rec.Set(512, PackMarks(marks), kPacked);
+    rec.Set(552, "", 61);
+    rec.Set(826, Fmt("%03d", KindNumber(kinds, period, value)), 3);
+    rec.Set(829, "", 15);
+  }
+  return rec.Close();
+}
+
+bool GuardOpen() {
+  if (platform::Exists("F31.DAT")) return false;
+  for (const platform::FindEntry& e : platform::FindFiles("F14R*.DAT")) {
+    if (!(e.attributes & platform::kAttrFolder)) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+void MigrateTo469(platform::Ui& dlg) {
+  platform::WaitCursor wait(dlg);
+  dlg.SetStatus("Convertendo 4.69");
+  platform::WorkList& kinds = dlg.ListA();
+  platform::WorkList& grids = dlg.ListB();
+  kinds.Reset();
+  grids.Reset();
+  if (!GuardOpen()) return;
+
+  if (!CollectKinds(kinds)) return;
+  platform::CopyFile("F10R4.DAT", "F10R4_469.BAK", /*fail_if_exists=*/true);
+  if (kinds.Count() > 0) WriteKindTable(kinds);
+
+  const bool have_entries = BuildGrids(dlg, grids);
+  bool grids_stored = true;
+  if (kinds.Count() > 0 || grids.Count() > 0) grids_stored = RewriteRecords(dlg, kinds, grids);
+
+  // F22.DAT is replaced by the grids. It goes to F22.BAK; when that name is
+  // taken it is deleted, but only once the grids are safely in F10R4.DAT.
+  if (have_entries && !platform::MoveFile("F22.DAT", "F22.BAK") && grids_stored) {
+    platform::DeleteFile("F22.DAT");
+  }
+}
 
 }  // namespace steps
