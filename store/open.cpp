@@ -1,0 +1,157 @@
+#include "store/open.h"
+
+#include "platform/files.h"
+#include "platform/ui.h"
+#include "text/cp1252.h"
+#include "text/numbers.h"
+
+namespace store {
+
+namespace {
+
+constexpr int kBusyProbes = 21;
+constexpr int kBusyPauseMs = 50;
+
+enum class Outcome { kReady, kNotOpened, kEndUnreadable, kPositionFailed };
+
+std::string SizeText(std::int64_t size) {
+  return text::FormatNumber(static_cast<double>(size), 0);
+}
+
+void Tell(std::string_view message) {
+  platform::ActiveUi().MessageBox(message, "FOpen2", platform::Icon::kError);
+}
+
+}  // namespace
+
+std::optional<std::int64_t> ByteOffset(std::int64_t index, std::int64_t length, std::int64_t extra) {
+  std::int64_t product = 0;
+  std::int64_t sum = 0;
+  if (__builtin_mul_overflow(index, length, &product)) return std::nullopt;
+  if (__builtin_add_overflow(product, extra, &sum)) return std::nullopt;
+  return sum;
+}
+
+void MakeWritable(std::string_view name) {
+  if (platform::IsReadOnly(name)) platform::SetReadOnly(name, false);
+}
+
+platform::Stream OpenForReading(std::string_view name) { return platform::Stream::Open(name, "rb"); }
+
+platform::Stream OpenForUpdate(std::string_view name) {
+  MakeWritable(name);
+  return platform::Stream::Open(name, "r+b");
+}
+
+platform::Stream OpenForAppend(std::string_view name) {
+  MakeWritable(name);
+  return platform::Stream::Open(name, "ab");
+}
+
+int PositionAt(platform::Stream& stream, std::int64_t offset) {
+  if (!stream || !stream.SeekEnd()) return 1;
+  const std::int64_t length = stream.Tell();
+  if (length < 0 || offset < 0 || offset >= length) return 1;
+  return stream.Seek(offset) ? 0 : 1;
+}
+
+bool ReadText(platform::Stream& stream, std::string& out, std::size_t n) {
+  out.clear();
+  if (!stream) return false;
+  return stream.ReadText(out, n);
+}
+
+int FileBusy(std::string_view name, int wait_mode) {
+  platform::WaitCursor wait;
+  for (int failures = 0;;) {
+    if (!platform::Exists(name)) return 0;
+    if (!platform::IsLockedByOther(name)) return 0;
+    if (++failures >= kBusyProbes) {
+      if (wait_mode == kBusyTell) {
+        platform::ActiveUi().MessageBox("Sistema ocupado, tente novamente.", "FileBusy",
+                                        platform::Icon::kWarning);
+      }
+      return wait_mode == kBusyWaitOnly ? 0 : 1;
+    }
+    platform::SleepMs(kBusyPauseMs);
+  }
+}
+
+platform::Stream FOpen2(std::string_view name, long length, long& index, int mode) {
+  platform::Stream stream;
+  Outcome outcome = Outcome::kReady;
+
+  if (mode == kAddRecord) {
+    const std::int64_t size = platform::FileSize(name);
+    if (size > kHardSizeLimit) {
+      Tell("O arquivo ultrapassou o limite permitido (2 GB).\nTamanho: " + SizeText(size) + " bytes");
+      return {};
+    }
+    if (size > kWarnSizeLimit) {
+      std::string question = CP1252("O arquivo já possui mais de 512 MB.\nTamanho: ").str();
+      question += SizeText(size);
+      question += CP1252(" bytes\n\nAvise o suporte técnico.\n\nDeseja continuar?");
+      if (platform::ActiveUi().MessageBox(question, "FOpen2", platform::Icon::kQuestion,
+                                          platform::Buttons::kYesNo) != platform::Answer::kYes) {
+        return {};
+      }
+    }
+
+    index = -1;
+    FileBusy(name, kBusyWaitOnly);
+    stream = OpenForAppend(name);
+    if (!stream) {
+      outcome = Outcome::kNotOpened;
+    } else if (!stream.SeekEnd()) {
+      outcome = Outcome::kEndUnreadable;
+    } else if (const std::int64_t end = stream.Tell(); end < 0) {
+      outcome = Outcome::kEndUnreadable;
+    } else if (length > 0) {
+      const std::int64_t records = end / length;
+      const std::int64_t tail = end % length;
+      index = static_cast<long>(tail == 0 ? records : records + 1);
+      // A record cut short is completed so that the next write starts a record.
+      if (tail != 0 && !stream.Write(std::string(static_cast<std::size_t>(length - tail), ' '))) {
+        index = -1;
+        outcome = Outcome::kEndUnreadable;
+      }
+    }
+  } else {
+    stream = OpenForUpdate(name);
+    if (!stream) {
+      outcome = Outcome::kNotOpened;
+    } else {
+      const std::optional<std::int64_t> offset = ByteOffset(index, length);
+      if (!offset || PositionAt(stream, *offset) != 0) outcome = Outcome::kPositionFailed;
+    }
+  }
+
+  if (outcome == Outcome::kReady) return stream;
+  if (stream) stream.Close();
+  switch (outcome) {
+    case Outcome::kEndUnreadable:
+      Tell(CP1252("Erro ao conferir posições dos registros."));
+      break;
+    case Outcome::kPositionFailed:
+      Tell("Erro ao posicionar arquivo.");
+      break;
+    default:
+      if (mode != kAddRecord && !platform::Exists(name)) {
+        Tell("Arquivo inexistente.");
+      } else {
+        Tell(CP1252("Erro ao abrir o arquivo.\nO compartilhamento de arquivos no servidor precisa ter "
+                    "permissão para gravação."));
+      }
+      break;
+  }
+  return {};
+}
+
+int PeekMessage2(int /*mode*/) {
+  platform::Ui& ui = platform::ActiveUi();
+  ui.Pump();
+  if (!ui.wait_cursor()) ui.ShowWaitCursor(true);
+  return 0;
+}
+
+}  // namespace store
