@@ -59,9 +59,14 @@ class Stream {
  private:
   bool FillBuffer();
   bool FlushWrites();
-  bool DropReadBuffer();
+  void DropBuffer();
   bool WriteRawBytes(const char* p, std::size_t n);
+  int PeekAfterCurrent();
 
+  // One buffer serves reads and writes: it holds the file's bytes from buf_pos_
+  // on (rlen_ of them), with our unwritten changes in [wstart_, wlen_). Writes
+  // land in the buffer, so that reading, patching and reading on goes without
+  // reading the disk again.
   int fd_ = -1;
   bool text_ = false;
   bool append_ = false;
@@ -70,9 +75,11 @@ class Stream {
   bool eof_seen_ = false;  // a Ctrl-Z was met in text mode
   std::unique_ptr<char[]> buf_;
   std::int64_t buf_pos_ = 0;  // file offset of buf_[0]
-  std::size_t rd_ = 0;        // next unread byte in buf_
+  std::size_t rd_ = 0;        // the stream position inside buf_
   std::size_t rlen_ = 0;      // bytes of buf_ holding file data
-  std::size_t wlen_ = 0;      // bytes of buf_ waiting to be written
+  std::size_t wstart_ = 0;    // first changed byte of buf_
+  std::size_t wlen_ = 0;      // end of the changed bytes (0: none)
+  std::uint64_t buf_gen_ = 0; // write generation when buf_ was read
   bool failed_ = false;       // a write failed
 };
 

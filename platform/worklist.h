@@ -48,6 +48,9 @@ class WorkList {
   std::size_t IndexOf(std::size_t chunk, std::size_t at) const;
   std::size_t ChunkFor(std::string_view text, bool after_equal) const;
   void RebuildCounts();
+  void AddToCount(std::size_t chunk, std::ptrdiff_t delta);
+  template <class Less>
+  int LowerBound(Less less) const;
 
   std::vector<std::vector<std::string>> chunks_;
   std::vector<std::size_t> tree_;  // Fenwick tree over chunk sizes

@@ -1,0 +1,688 @@
+// POSIX file system with Windows behaviour: drive C: is a host folder, names
+// match without regard to case, and the file operations refuse what Windows
+// refuses (replacing targets, deleting read-only files).
+#include "platform/files.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <unordered_map>
+#include <utility>
+
+#include "platform/fold.h"
+#include "platform/posix/host.h"
+
+namespace platform {
+namespace {
+
+using detail::Fold;
+using detail::FoldText;
+
+bool IsSep(char c) { return c == '\\' || c == '/'; }
+
+std::string Cwd() {
+  std::string buf(512, '\0');
+  for (;;) {
+    if (getcwd(buf.data(), buf.size())) {
+      buf.resize(std::strlen(buf.c_str()));
+      return buf;
+    }
+    if (errno != ERANGE) return std::string();
+    buf.resize(buf.size() * 2);
+  }
+}
+
+std::string RealPath(const std::string& p) {
+  char* r = realpath(p.c_str(), nullptr);
+  if (!r) return std::string();
+  std::string s(r);
+  std::free(r);
+  return s;
+}
+
+std::string StripTrailingSlashes(std::string s) {
+  while (s.size() > 1 && s.back() == '/') s.pop_back();
+  return s;
+}
+
+std::string Join(const std::string& folder, std::string_view name) {
+  std::string s = folder;
+  if (s.empty() || s.back() != '/') s += '/';
+  s.append(name);
+  return s;
+}
+
+// Host path -> (folder, name). Host paths made here are always absolute.
+std::pair<std::string, std::string> SplitHost(const std::string& host) {
+  std::size_t p = host.rfind('/');
+  if (p == std::string::npos) return {".", host};
+  return {p == 0 ? std::string("/") : host.substr(0, p), host.substr(p + 1)};
+}
+
+bool SameTime(const timespec& a, const timespec& b) {
+  return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+// ---- drive C: ------------------------------------------------------------
+
+struct Drive {
+  std::string given;     // as set
+  std::string absolute;  // absolute host form used to build paths
+};
+
+std::string Absolute(const std::string& given) {
+  if (given.empty()) return given;
+  std::string real = RealPath(given);
+  if (!real.empty()) return real;
+  if (given[0] == '/') return StripTrailingSlashes(given);
+  return StripTrailingSlashes(Join(Cwd(), given));
+}
+
+Drive& DriveState() {
+  static Drive d = [] {
+    Drive init;
+    if (const char* e = std::getenv("VEKCONV_DRIVE_C")) {
+      init.given = e;
+      init.absolute = Absolute(init.given);
+    }
+    return init;
+  }();
+  return d;
+}
+
+// The relative part of the canonical cwd inside drive C: ("" for its root),
+// or nullopt when the cwd lies outside it.
+std::optional<std::string> CwdInsideDriveC(std::string* cwd_out) {
+  std::string cwd = Cwd();
+  if (cwd_out) *cwd_out = cwd;
+  if (DriveState().given.empty()) return std::nullopt;
+  std::string root = RealPath(DriveState().given);
+  if (root.empty() || cwd.empty()) return std::nullopt;
+  if (cwd == root) return std::string();
+  std::string prefix = root == "/" ? root : root + "/";
+  if (cwd.compare(0, prefix.size(), prefix) != 0) return std::nullopt;
+  return cwd.substr(prefix.size());
+}
+
+// ---- case-folded folder indexes -----------------------------------------
+
+// How long after a folder's last change its timestamp cannot tell whether a
+// later change in the same clock tick happened (coarse file system clocks).
+constexpr long long kRacyWindowNs = 100'000'000;
+
+struct FolderIndex {
+  timespec mtime{};
+  timespec own_mtime{};  // the folder's time right after our own last change
+  bool racy = false;     // read too soon after a change to trust the time
+  bool has_dups = false; // names that differ only in case
+  std::unordered_map<std::string, std::string> names;  // folded -> real
+};
+
+class IndexCache {
+ public:
+  // The real spelling of the entry of the host folder that matches the name
+  // without regard to case.
+  std::optional<std::string> Lookup(const std::string& folder, std::string_view name) {
+    struct stat st;
+    if (stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return std::nullopt;
+    auto it = map_.find(folder);
+    if (it == map_.end() || it->second.racy || !SameTime(it->second.mtime, st.st_mtim)) {
+      timespec own{};
+      if (it != map_.end()) own = it->second.own_mtime;
+      if (it == map_.end()) {
+        if (map_.size() >= kMaxFolders) map_.clear();
+        it = map_.emplace(folder, FolderIndex{}).first;
+      }
+      if (!Build(folder, st.st_mtim, own, it->second)) {
+        map_.erase(it);
+        return std::nullopt;
+      }
+    }
+    auto hit = it->second.names.find(FoldText(name));
+    if (hit == it->second.names.end()) return std::nullopt;
+    return hit->second;
+  }
+
+  void Before(const std::string& host) {
+    auto [folder, name] = SplitHost(host);
+    auto it = map_.find(folder);
+    if (it == map_.end()) return;
+    struct stat st;
+    if (stat(folder.c_str(), &st) != 0 || !SameTime(st.st_mtim, it->second.mtime)) map_.erase(it);
+  }
+
+  void After(const std::string& host, bool added) {
+    auto [folder, name] = SplitHost(host);
+    auto it = map_.find(folder);
+    if (it == map_.end()) return;
+    struct stat st;
+    if (stat(folder.c_str(), &st) != 0) {
+      map_.erase(it);
+      return;
+    }
+    FolderIndex& idx = it->second;
+    std::string key = FoldText(name);
+    auto hit = idx.names.find(key);
+    if (added) {
+      if (hit == idx.names.end()) idx.names.emplace(std::move(key), name);
+      else if (hit->second != name) idx.has_dups = true;
+    } else if (hit != idx.names.end() && hit->second == name) {
+      if (idx.has_dups) {
+        map_.erase(it);  // another spelling may remain; read the folder again
+        return;
+      }
+      idx.names.erase(hit);
+    }
+    idx.mtime = st.st_mtim;
+    idx.own_mtime = st.st_mtim;
+  }
+
+  // Forgets the indexes of a folder that moved or went, and of everything
+  // below it: a new folder of that name later is another folder.
+  void ForgetTree(const std::string& host) {
+    std::string prefix = host + "/";
+    for (auto it = map_.begin(); it != map_.end();) {
+      if (it->first == host || it->first.compare(0, prefix.size(), prefix) == 0) it = map_.erase(it);
+      else ++it;
+    }
+  }
+
+ private:
+  static constexpr std::size_t kMaxFolders = 256;
+
+  static bool Build(const std::string& folder, const timespec& mtime, const timespec& own,
+                    FolderIndex& idx) {
+    DIR* dir = opendir(folder.c_str());
+    if (!dir) return false;
+    idx.names.clear();
+    idx.has_dups = false;
+    while (dirent* e = readdir(dir)) {
+      std::string_view n = e->d_name;
+      if (n == "." || n == "..") continue;
+      auto [at, inserted] = idx.names.emplace(FoldText(n), std::string(n));
+      if (!inserted) {
+        idx.has_dups = true;
+        if (n < at->second) at->second = std::string(n);  // same choice every time
+      }
+    }
+    closedir(dir);
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    long long age = (static_cast<long long>(now.tv_sec) - mtime.tv_sec) * 1'000'000'000LL +
+                    (now.tv_nsec - mtime.tv_nsec);
+    idx.mtime = mtime;
+    idx.own_mtime = own;
+    idx.racy = age < kRacyWindowNs && !SameTime(mtime, own);
+    return true;
+  }
+
+  std::unordered_map<std::string, FolderIndex> map_;
+};
+
+IndexCache& Cache() {
+  static IndexCache cache;
+  return cache;
+}
+
+bool Lexists(const std::string& p) {
+  struct stat st;
+  return lstat(p.c_str(), &st) == 0;
+}
+
+// stat, falling back to lstat for a link that points nowhere.
+bool StatEntry(const std::string& p, struct stat& st) {
+  return stat(p.c_str(), &st) == 0 || lstat(p.c_str(), &st) == 0;
+}
+
+std::optional<std::string> Resolve(std::string_view path) {
+  if (path.empty()) return std::nullopt;
+  std::string base;
+  std::string_view rest = path;
+  if (path.size() >= 2 && path[1] == ':' &&
+      ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'))) {
+    if ((path[0] | 0x20) != 'c' || DriveState().given.empty()) return std::nullopt;
+    rest = path.substr(2);
+    // "C:name" is relative to the current folder when that lies on C:.
+    if (!rest.empty() && !IsSep(rest[0]) && CurrentDrive() == 'C') base = Cwd();
+    else base = DriveState().absolute;
+  } else if (path[0] == '/') {
+    base = "/";
+  } else if (path[0] == '\\') {
+    if (path.size() >= 2 && IsSep(path[1])) return std::nullopt;  // network names
+    base = CurrentDrive() == 'C' ? DriveState().absolute : std::string("/");
+  } else {
+    base = Cwd();
+  }
+  if (base.empty()) return std::nullopt;
+
+  std::vector<std::string_view> parts;
+  for (std::size_t i = 0; i < rest.size();) {
+    std::size_t j = i;
+    while (j < rest.size() && !IsSep(rest[j])) ++j;
+    if (j > i) parts.push_back(rest.substr(i, j - i));
+    i = j + 1;
+  }
+
+  // The exact spelling costs one lstat and is the usual case.
+  std::string exact = base;
+  for (std::string_view p : parts) exact = Join(exact, p);
+  if (parts.empty() || Lexists(exact)) return exact;
+
+  std::string host = base;
+  bool missing = false;
+  for (std::string_view p : parts) {
+    if (missing || p == "." || p == "..") {
+      host = Join(host, p);
+      continue;
+    }
+    std::string candidate = Join(host, p);
+    if (Lexists(candidate)) {
+      host = std::move(candidate);
+    } else if (auto real = Cache().Lookup(host, p)) {
+      host = Join(host, *real);
+    } else {
+      missing = true;  // new names keep the program's spelling
+      host = std::move(candidate);
+    }
+  }
+  return host;
+}
+
+std::string LastComponent(std::string_view text) {
+  std::size_t end = text.size();
+  while (end > 0 && IsSep(text[end - 1])) --end;
+  std::size_t start = end;
+  while (start > 0 && !IsSep(text[start - 1])) --start;
+  return std::string(text.substr(start, end - start));
+}
+
+unsigned AttributesOf(const struct stat& st, std::string_view name) {
+  unsigned a = 0;
+  if (S_ISDIR(st.st_mode)) a |= kAttrFolder;
+  else if (S_ISREG(st.st_mode)) a |= kAttrArchive;
+  if (!(st.st_mode & S_IWUSR)) a |= kAttrReadOnly;
+  if (!name.empty() && name[0] == '.' && name != "." && name != "..") a |= kAttrHidden;
+  return a;
+}
+
+bool HasWildcard(std::string_view s) { return s.find_first_of("*?") != std::string_view::npos; }
+
+// Rename that fails when the target exists, even when another process
+// creates it at the same moment where the kernel allows that check.
+bool RenameNoReplace(const std::string& from, const std::string& to) {
+#ifdef RENAME_NOREPLACE
+  if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+  if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return false;
+#endif
+  struct stat st;
+  if (lstat(from.c_str(), &st) != 0) return false;
+  if (!S_ISDIR(st.st_mode)) {
+    if (link(from.c_str(), to.c_str()) == 0) {
+      unlink(from.c_str());
+      return true;
+    }
+    if (errno == EEXIST) return false;
+  }
+  if (Lexists(to)) return false;
+  return rename(from.c_str(), to.c_str()) == 0;
+}
+
+bool WriteAll(int fd, const char* p, std::size_t n) {
+  while (n > 0) {
+    ssize_t w = write(fd, p, n);
+    if (w < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    p += w;
+    n -= static_cast<std::size_t>(w);
+  }
+  return true;
+}
+
+bool CopyBytes(int in, int out) {
+  std::vector<char> buf(1 << 16);
+  for (;;) {
+    ssize_t r = read(in, buf.data(), buf.size());
+    if (r < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    if (r == 0) return true;
+    if (!WriteAll(out, buf.data(), static_cast<std::size_t>(r))) return false;
+  }
+}
+
+std::optional<Date>& TodayOverride() {
+  static std::optional<Date> d;
+  return d;
+}
+
+}  // namespace
+
+namespace posix {
+void BeforeEntryChange(const std::string& host) { Cache().Before(host); }
+void AfterEntryChange(const std::string& host, bool added) { Cache().After(host, added); }
+}  // namespace posix
+
+// ---- drives and the current folder -------------------------------------
+
+void SetDriveC(std::string host_folder) {
+  Drive& d = DriveState();
+  d.absolute = Absolute(host_folder);
+  d.given = std::move(host_folder);
+}
+
+const std::string& DriveC() { return DriveState().given; }
+
+std::string CurrentFolder() {
+  std::string cwd;
+  std::optional<std::string> rel = CwdInsideDriveC(&cwd);
+  if (!rel) return cwd;
+  std::string out = "C:\\" + *rel;
+  std::replace(out.begin() + 3, out.end(), '/', '\\');
+  return out;
+}
+
+char CurrentDrive() { return CwdInsideDriveC(nullptr) ? 'C' : 0; }
+
+bool SetCurrentFolder(std::string_view path) {
+  std::optional<std::string> host = Resolve(path);
+  return host && chdir(host->c_str()) == 0;
+}
+
+std::optional<std::string> HostPath(std::string_view path) { return Resolve(path); }
+
+// ---- queries -----------------------------------------------------------
+
+bool Exists(std::string_view path) {
+  std::optional<std::string> host = Resolve(path);
+  return host && Lexists(*host);
+}
+
+bool IsFolder(std::string_view path) {
+  std::optional<std::string> host = Resolve(path);
+  struct stat st;
+  return host && stat(host->c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::int64_t FileSize(std::string_view path) {
+  std::optional<std::string> host = Resolve(path);
+  struct stat st;
+  if (!host || !StatEntry(*host, st)) return -1;
+  return S_ISREG(st.st_mode) ? static_cast<std::int64_t>(st.st_size) : 0;
+}
+
+std::optional<unsigned> Attributes(std::string_view path) {
+  std::optional<std::string> host = Resolve(path);
+  struct stat st;
+  if (!host || !StatEntry(*host, st)) return std::nullopt;
+  return AttributesOf(st, SplitHost(*host).second);
+}
+
+bool IsReadOnly(std::string_view path) {
+  std::optional<unsigned> a = Attributes(path);
+  return a && (*a & kAttrReadOnly);
+}
+
+bool SetReadOnly(std::string_view path, bool read_only) {
+  std::optional<std::string> host = Resolve(path);
+  struct stat st;
+  if (!host || stat(host->c_str(), &st) != 0) return false;
+  mode_t mode = st.st_mode & 07777;
+  if (read_only) {
+    mode &= ~static_cast<mode_t>(0222);
+  } else {
+    // The owner may write again; group and others as the umask allows.
+    mode_t mask = umask(0);
+    umask(mask);
+    mode |= S_IWUSR | (0022 & ~mask & ((mode & 0044) >> 1));
+  }
+  return chmod(host->c_str(), mode) == 0;
+}
+
+// ---- directory search --------------------------------------------------
+
+bool WildcardMatch(std::string_view pattern, std::string_view name) {
+  // Greedy match that remembers only the last '*': quadratic at worst, never
+  // exponential.
+  std::size_t p = 0, n = 0, star = std::string_view::npos, mark = 0;
+  while (n < name.size()) {
+    if (p < pattern.size() && pattern[p] == '*') {
+      star = p++;
+      mark = n;
+    } else if (p < pattern.size() && (pattern[p] == '?' || Fold(pattern[p]) == Fold(name[n]))) {
+      ++p;
+      ++n;
+    } else if (star != std::string_view::npos) {
+      p = star + 1;
+      n = ++mark;
+    } else {
+      return false;
+    }
+  }
+  while (p < pattern.size() && pattern[p] == '*') ++p;
+  return p == pattern.size();
+}
+
+std::vector<FindEntry> FindFiles(std::string_view pattern) {
+  std::vector<FindEntry> out;
+  std::size_t cut = pattern.find_last_of("\\/");
+  std::string folder_text;
+  std::string_view pat;
+  if (cut != std::string_view::npos) {
+    folder_text = std::string(pattern.substr(0, cut + 1));
+    pat = pattern.substr(cut + 1);
+  } else if (pattern.size() >= 2 && pattern[1] == ':') {
+    folder_text = std::string(pattern.substr(0, 2));
+    pat = pattern.substr(2);
+  } else {
+    folder_text = ".";
+    pat = pattern;
+  }
+  if (pat.empty()) return out;
+  std::optional<std::string> folder = Resolve(folder_text);
+  if (!folder) return out;
+
+  auto add = [&](const std::string& name) {
+    struct stat st;
+    if (!StatEntry(Join(*folder, name), st)) return;
+    FindEntry e;
+    e.name = name;
+    e.size = S_ISREG(st.st_mode) ? static_cast<std::int64_t>(st.st_size) : 0;
+    e.attributes = AttributesOf(st, name);
+    out.push_back(std::move(e));
+  };
+
+  if (!HasWildcard(pat) && pat != "." && pat != "..") {
+    // One name: look it up instead of reading the whole folder.
+    std::string exact = Join(*folder, pat);
+    if (Lexists(exact)) add(std::string(pat));
+    else if (auto real = Cache().Lookup(*folder, pat)) add(*real);
+    return out;
+  }
+
+  DIR* dir = opendir(folder->c_str());
+  if (!dir) return out;
+  while (dirent* e = readdir(dir)) {
+    if (WildcardMatch(pat, e->d_name)) add(e->d_name);
+  }
+  closedir(dir);
+  std::sort(out.begin(), out.end(), [](const FindEntry& a, const FindEntry& b) {
+    int c = detail::CompareFolded(a.name, b.name);
+    return c != 0 ? c < 0 : a.name < b.name;
+  });
+  return out;
+}
+
+// ---- operations --------------------------------------------------------
+
+bool CopyFile(std::string_view from, std::string_view to, bool fail_if_exists) {
+  std::optional<std::string> src = Resolve(from);
+  std::optional<std::string> dst = Resolve(to);
+  if (!src || !dst) return false;
+  int in = open(src->c_str(), O_RDONLY | O_CLOEXEC);
+  if (in < 0) return false;
+  struct stat sst;
+  if (fstat(in, &sst) != 0 || !S_ISREG(sst.st_mode)) {
+    close(in);
+    return false;
+  }
+  struct stat tst;
+  bool existed = lstat(dst->c_str(), &tst) == 0;
+  if (existed && (fail_if_exists || S_ISDIR(tst.st_mode) || !(tst.st_mode & S_IWUSR) ||
+                  (tst.st_dev == sst.st_dev && tst.st_ino == sst.st_ino))) {
+    close(in);
+    return false;
+  }
+
+  // The copy is written under a hidden name next to the target and renamed
+  // into place, so that a failed copy never leaves a half-written target and
+  // a replaced target stays whole until the new one is complete.
+  static unsigned counter = 0;
+  auto [folder, name] = SplitHost(*dst);
+  std::string tmp = Join(folder, "." + name + ".vekcopy-" + std::to_string(getpid()) + "-" +
+                                     std::to_string(++counter));
+  posix::BeforeEntryChange(*dst);
+  int out = open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  if (out < 0) {
+    close(in);
+    return false;
+  }
+  bool ok = CopyBytes(in, out);
+  close(in);
+  if (ok) {
+    const timespec times[2] = {sst.st_atim, sst.st_mtim};
+    futimens(out, times);
+    ok = fchmod(out, sst.st_mode & 07777) == 0;
+  }
+  if (close(out) != 0) ok = false;
+  if (ok) {
+    ok = fail_if_exists ? RenameNoReplace(tmp, *dst) : rename(tmp.c_str(), dst->c_str()) == 0;
+  }
+  if (!ok) unlink(tmp.c_str());
+  posix::AfterEntryChange(*dst, ok || existed);
+  return ok;
+}
+
+bool MoveFile(std::string_view from, std::string_view to) {
+  std::optional<std::string> src = Resolve(from);
+  std::optional<std::string> dst = Resolve(to);
+  if (!src || !dst || !Lexists(*src)) return false;
+  if (*src == *dst) {
+    // The same entry named in another letter case: Windows renames it to the
+    // new spelling.
+    auto [folder, old_name] = SplitHost(*src);
+    std::string new_name = LastComponent(to);
+    if (new_name == old_name || new_name == "." || new_name == ".." || new_name.empty()) return true;
+    std::string target = Join(folder, new_name);
+    posix::BeforeEntryChange(*src);
+    bool ok = RenameNoReplace(*src, target);
+    if (ok) {
+      Cache().ForgetTree(*src);
+      posix::AfterEntryChange(*src, false);
+      posix::AfterEntryChange(target, true);
+    }
+    return ok;
+  }
+  if (Lexists(*dst)) return false;
+  posix::BeforeEntryChange(*src);
+  posix::BeforeEntryChange(*dst);
+  if (!RenameNoReplace(*src, *dst)) return false;
+  Cache().ForgetTree(*src);
+  posix::AfterEntryChange(*src, false);
+  posix::AfterEntryChange(*dst, true);
+  return true;
+}
+
+bool DeleteFile(std::string_view path) {
+  std::optional<std::string> host = Resolve(path);
+  struct stat st;
+  if (!host || lstat(host->c_str(), &st) != 0) return false;
+  if (S_ISDIR(st.st_mode)) return false;
+  if (!S_ISLNK(st.st_mode) && !(st.st_mode & S_IWUSR)) return false;
+  posix::BeforeEntryChange(*host);
+  if (unlink(host->c_str()) != 0) return false;
+  posix::AfterEntryChange(*host, false);
+  return true;
+}
+
+bool CreateFolder(std::string_view path) {
+  std::optional<std::string> host = Resolve(path);
+  if (!host) return false;
+  posix::BeforeEntryChange(*host);
+  if (mkdir(host->c_str(), 0777) != 0) return false;
+  posix::AfterEntryChange(*host, true);
+  return true;
+}
+
+bool RemoveFolder(std::string_view path) {
+  std::optional<std::string> host = Resolve(path);
+  struct stat st;
+  if (!host || lstat(host->c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
+  posix::BeforeEntryChange(*host);
+  if (rmdir(host->c_str()) != 0) return false;
+  Cache().ForgetTree(*host);
+  posix::AfterEntryChange(*host, false);
+  return true;
+}
+
+// ---- busy probe --------------------------------------------------------
+
+bool IsLockedByOther(std::string_view path) {
+  std::optional<std::string> host = Resolve(path);
+  if (!host) return false;
+  int fd = open(host->c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return false;
+  struct flock lk {};
+  lk.l_type = F_RDLCK;
+  lk.l_whence = SEEK_SET;
+  lk.l_start = 0;
+  lk.l_len = 0;  // the whole file
+  bool busy = fcntl(fd, F_GETLK, &lk) == 0 && lk.l_type != F_UNLCK;
+  close(fd);
+  return busy;
+}
+
+// ---- temporary folder, clock, sleep -------------------------------------
+
+std::string TempFolder() {
+  const char* t = std::getenv("TMPDIR");
+  std::string s = (t && *t) ? t : "/tmp";
+  if (s.back() != '/') s += '/';
+  return s;
+}
+
+Date Today() {
+  if (TodayOverride()) return *TodayOverride();
+  if (const char* e = std::getenv("VEKCONV_TODAY")) {
+    int y = 0, m = 0, d = 0;
+    char tail = 0;
+    if (std::sscanf(e, "%4d-%2d-%2d%c", &y, &m, &d, &tail) == 3 && y >= 1 && m >= 1 && m <= 12 &&
+        d >= 1 && d <= 31)
+      return Date{y, m, d};
+  }
+  time_t now = time(nullptr);
+  struct tm local {};
+  localtime_r(&now, &local);
+  return Date{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday};
+}
+
+void SetToday(std::optional<Date> date) { TodayOverride() = date; }
+
+void SleepMs(int ms) {
+  if (ms <= 0) return;
+  timespec req{ms / 1000, static_cast<long>(ms % 1000) * 1'000'000L};
+  while (nanosleep(&req, &req) != 0 && errno == EINTR) {
+  }
+}
+
+}  // namespace platform
