@@ -42,9 +42,12 @@ bool CleanYearlyFile(platform::WorkList& list, const std::string& path) {
     if (found >= 0) list.Delete(found);
     if (list.Add(unit) < 0) refused = true;
   }
+  // A Ctrl-Z ends a text file; one with more behind it would lose that rest
+  // when rewritten, and so would a unit the list refused: keep such a file.
+  bool cut_short = in.Tell() + 1 < in.Size();
   in.Close();
-  // A refused unit would be missing from the rewritten file: keep the file as it is.
   if (refused) return false;
+  if (cut_short) return true;
 
   // Text mode both ways, so that line ends come back as they were read.
   RecordWriter out(path, RecordWriter::Mode::kCreate, /*text_mode=*/true);
