@@ -65,6 +65,7 @@ bool CollectYear(platform::WorkList& list, int year) {
   platform::Stream in = platform::Stream::Open(Fmt("Reg\\rm%d.dat", year), "rt");
   if (!in) return true;
   bool ok = true;
+  const std::string year_text = Fmt("%4d", year);
   std::string unit;
   std::string entry;
   while (in.ReadText(unit, kUnit)) {
@@ -77,7 +78,7 @@ bool CollectYear(platform::WorkList& list, int year) {
       // "%-18s%4d%s": 17 characters of the key, so offset 17 is always a space.
       entry.assign(unit, 0, kEntryKey);
       entry.resize(kKey, ' ');
-      entry += Fmt("%4d", year);
+      entry += year_text;
       entry += Tail(unit);
     }
     if (list.Add(entry) < 0) ok = false;
