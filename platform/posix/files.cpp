@@ -242,6 +242,14 @@ bool StatEntry(const std::string& p, struct stat& st) {
   return stat(p.c_str(), &st) == 0 || lstat(p.c_str(), &st) == 0;
 }
 
+// Windows drops trailing spaces and dots from every name in a path
+// ("F10.DAT " and "F10.DAT." open F10.DAT); "." and ".." stay.
+std::string_view TrimComponent(std::string_view part) {
+  if (part == "." || part == "..") return part;
+  while (!part.empty() && (part.back() == ' ' || part.back() == '.')) part.remove_suffix(1);
+  return part;
+}
+
 std::optional<std::string> Resolve(std::string_view path) {
   if (path.empty()) return std::nullopt;
   std::string base;
@@ -267,7 +275,8 @@ std::optional<std::string> Resolve(std::string_view path) {
   for (std::size_t i = 0; i < rest.size();) {
     std::size_t j = i;
     while (j < rest.size() && !IsSep(rest[j])) ++j;
-    if (j > i) parts.push_back(rest.substr(i, j - i));
+    std::string_view part = TrimComponent(rest.substr(i, j - i));
+    if (!part.empty()) parts.push_back(part);
     i = j + 1;
   }
 
@@ -284,7 +293,8 @@ std::optional<std::string> Resolve(std::string_view path) {
       continue;
     }
     std::string candidate = Join(host, p);
-    if (Lexists(candidate)) {
+    // The whole path spelt as given is already known to be missing.
+    if (candidate != exact && Lexists(candidate)) {
       host = std::move(candidate);
     } else if (auto real = Cache().Lookup(host, p)) {
       host = Join(host, *real);
@@ -301,7 +311,7 @@ std::string LastComponent(std::string_view text) {
   while (end > 0 && IsSep(text[end - 1])) --end;
   std::size_t start = end;
   while (start > 0 && !IsSep(text[start - 1])) --start;
-  return std::string(text.substr(start, end - start));
+  return std::string(TrimComponent(text.substr(start, end - start)));
 }
 
 unsigned AttributesOf(const struct stat& st, std::string_view name) {
@@ -525,11 +535,10 @@ std::vector<FindEntry> FindFiles(std::string_view pattern) {
 
 // ---- operations --------------------------------------------------------
 
-bool CopyFile(std::string_view from, std::string_view to, bool fail_if_exists) {
-  std::optional<std::string> src = Resolve(from);
-  std::optional<std::string> dst = Resolve(to);
-  if (!src || !dst) return false;
-  int in = open(src->c_str(), O_RDONLY | O_CLOEXEC);
+namespace {
+
+bool CopyHost(const std::string& src, const std::string& dst, bool fail_if_exists) {
+  int in = open(src.c_str(), O_RDONLY | O_CLOEXEC);
   if (in < 0) return false;
   struct stat sst;
   if (fstat(in, &sst) != 0 || !S_ISREG(sst.st_mode)) {
@@ -537,7 +546,7 @@ bool CopyFile(std::string_view from, std::string_view to, bool fail_if_exists) {
     return false;
   }
   struct stat tst;
-  bool existed = lstat(dst->c_str(), &tst) == 0;
+  bool existed = lstat(dst.c_str(), &tst) == 0;
   if (existed && (fail_if_exists || S_ISDIR(tst.st_mode) || !(tst.st_mode & S_IWUSR) ||
                   (tst.st_dev == sst.st_dev && tst.st_ino == sst.st_ino))) {
     close(in);
@@ -548,10 +557,10 @@ bool CopyFile(std::string_view from, std::string_view to, bool fail_if_exists) {
   // into place, so that a failed copy never leaves a half-written target and
   // a replaced target stays whole until the new one is complete.
   static unsigned counter = 0;
-  auto [folder, name] = SplitHost(*dst);
-  std::string tmp = Join(folder, "." + name + ".vekcopy-" + std::to_string(getpid()) + "-" +
-                                     std::to_string(++counter));
-  posix::BeforeEntryChange(*dst);
+  auto [folder, name] = SplitHost(dst);
+  std::string tmp = Join(folder, (name.size() <= 200 ? "." + name : std::string()) + ".vekcopy-" +
+                                     std::to_string(getpid()) + "-" + std::to_string(++counter));
+  posix::BeforeEntryChange(dst);
   int out = open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
   if (out < 0) {
     close(in);
@@ -566,11 +575,19 @@ bool CopyFile(std::string_view from, std::string_view to, bool fail_if_exists) {
   }
   if (close(out) != 0) ok = false;
   if (ok) {
-    ok = fail_if_exists ? RenameNoReplace(tmp, *dst) : rename(tmp.c_str(), dst->c_str()) == 0;
+    ok = fail_if_exists ? RenameNoReplace(tmp, dst) : rename(tmp.c_str(), dst.c_str()) == 0;
   }
   if (!ok) unlink(tmp.c_str());
-  posix::AfterEntryChange(*dst, ok || existed);
+  posix::AfterEntryChange(dst, ok || existed);
   return ok;
+}
+
+}  // namespace
+
+bool CopyFile(std::string_view from, std::string_view to, bool fail_if_exists) {
+  std::optional<std::string> src = Resolve(from);
+  std::optional<std::string> dst = Resolve(to);
+  return src && dst && CopyHost(*src, *dst, fail_if_exists);
 }
 
 bool MoveFile(std::string_view from, std::string_view to) {
@@ -596,7 +613,18 @@ bool MoveFile(std::string_view from, std::string_view to) {
   if (Lexists(*dst)) return false;
   posix::BeforeEntryChange(*src);
   posix::BeforeEntryChange(*dst);
-  if (!RenameNoReplace(*src, *dst)) return false;
+  if (!RenameNoReplace(*src, *dst)) {
+    // Windows moves a file to another volume by copying it (the temporary
+    // folder may be another file system here); a folder stays.
+    struct stat st;
+    if (errno != EXDEV || lstat(src->c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    if (!CopyHost(*src, *dst, true)) return false;
+    if (unlink(src->c_str()) != 0) {
+      unlink(dst->c_str());
+      posix::AfterEntryChange(*dst, false);
+      return false;
+    }
+  }
   Cache().ForgetTree(*src);
   posix::AfterEntryChange(*src, false);
   posix::AfterEntryChange(*dst, true);
