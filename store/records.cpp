@@ -29,9 +29,10 @@ class ScanWindow {
   // Up to n bytes from the offset; fewer at the end of the file.
   std::string_view Bytes(std::int64_t offset, std::size_t n) {
     if (offset < 0) return {};
-    const bool inside = offset >= base_ && offset - base_ <= static_cast<std::int64_t>(buf_.size());
-    if (!inside || (offset - base_ + static_cast<std::int64_t>(n) > static_cast<std::int64_t>(buf_.size()) &&
-                    !at_end_)) {
+    const std::int64_t held = static_cast<std::int64_t>(buf_.size());
+    const bool starts_inside = offset >= base_ && offset - base_ <= held;
+    const bool ends_inside = starts_inside && (offset - base_ + static_cast<std::int64_t>(n) <= held || at_end_);
+    if (!ends_inside) {
       Load(offset, std::max(n, chunk_));
       chunk_ = std::min(chunk_ * 2, kLargestChunk);
     }
