@@ -29,6 +29,7 @@ struct Settings {
   std::string report;  // JSON report file
   bool yes = false;
   bool no = false;
+  bool timings = false;
   std::string demo_folder;
   std::int64_t demo_members = 200;
 };
@@ -64,7 +65,13 @@ int Convert(const Settings& s) {
   DialogTexts texts = InitDialog();
   std::cerr << texts.title << " - Pasta: " << platform::Cp1252ToUtf8(platform::CurrentFolder()) << '\n';
   ConversionWatch watch;
-  RunConvert(ui);
+  std::function<void(const char*, double)> on_step;
+  if (s.timings) {
+    on_step = [](const char* name, double seconds) {
+      std::cerr << "  step " << name << ": " << seconds << " s\n";
+    };
+  }
+  RunConvert(ui, on_step);
   platform::SetActiveUi(nullptr);
   ChangeReport report = watch.Finish();
   std::cout << '\n' << FormatReport(report) << std::flush;
@@ -138,6 +145,7 @@ int Main(int argc, char** argv) {
   CLI::Option* yes = convert->add_flag("--yes", s.yes, "Answer Yes to the program's questions");
   convert->add_flag("--no", s.no, "Answer No to the program's questions")->excludes(yes);
   convert->add_option("--report", s.report, "Also write the report of what changed to this file, as JSON");
+  convert->add_flag("--timings", s.timings, "Print the time each conversion step took");
   CLI::App* demo = cli.add_subcommand(
       "demo", "Make a sample old installation (in DIR, or a new temporary folder) and convert it");
   demo->add_option("DIR", s.demo_folder, "Folder for the sample installation (its data folder must be empty)");

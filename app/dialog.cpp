@@ -1,5 +1,7 @@
 #include "app/dialog.h"
 
+#include <chrono>
+
 #include "platform/files.h"
 #include "steps/steps.h"
 
@@ -23,10 +25,14 @@ DialogTexts InitDialog() {
   return t;
 }
 
-void RunConvert(platform::Ui& dlg) {
+void RunConvert(platform::Ui& dlg, const std::function<void(const char*, double)>& on_step) {
   {
     platform::WaitCursor wait(dlg);
-    for (const steps::Step& step : steps::AllSteps()) step.run(dlg);
+    for (const steps::Step& step : steps::AllSteps()) {
+      auto start = std::chrono::steady_clock::now();
+      step.run(dlg);
+      if (on_step) on_step(step.name, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    }
   }
   dlg.SetStatus("");
   dlg.MessageBox("A convers\xE3o foi realizada.", kProduct, platform::Icon::kInformation);  // cp1252

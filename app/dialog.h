@@ -2,6 +2,7 @@
 // routine's choice of folder, the dialog's texts, and the Convert command.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "platform/ui.h"
@@ -26,6 +27,7 @@ DialogTexts InitDialog();
 // The Convert command (button "&Converter Versões"): every step in its order,
 // whatever the outcome of the ones before, then an empty status line and the
 // closing message.
-void RunConvert(platform::Ui& dlg);
+// on_step, when given, hears each step's name and its time in seconds.
+void RunConvert(platform::Ui& dlg, const std::function<void(const char*, double)>& on_step = {});
 
 }  // namespace app
