@@ -28,4 +28,7 @@ DialogTexts InitDialog();
 // closing message.
 void RunConvert(platform::Ui& dlg);
 
+// A message box's icon as a word for the text front ends (cp1252).
+const char* IconWord(platform::Icon icon);
+
 }  // namespace app
