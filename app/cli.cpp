@@ -10,6 +10,7 @@
 #include "app/dialog.h"
 #include "app/report.h"
 #include "app/sample_install.h"
+#include "app/terminal_dialog.h"
 #include "platform/console.h"
 #include "platform/files.h"
 #include "platform/stream.h"
@@ -169,8 +170,9 @@ int Main(int argc, char** argv) {
   }
   if (convert->parsed()) return Convert(s);
 
-  std::cerr << "vekconv: the conversion dialog is not available in this build; "
-               "run 'vekconv convert' to convert the data folder.\n";
+  if (platform::StdinIsTerminal() && platform::StdoutIsTerminal()) return RunTerminalDialog();
+  std::cerr << "vekconv: the conversion dialog needs a terminal on stdin and stdout; "
+               "run 'vekconv convert' to convert the data folder without it.\n";
   return 2;
 }
 

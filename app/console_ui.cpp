@@ -3,24 +3,10 @@
 #include <ostream>
 #include <string>
 
+#include "app/dialog.h"
 #include "platform/console.h"
 
 namespace app {
-
-namespace {
-
-const char* IconWord(platform::Icon icon) {
-  switch (icon) {
-    case platform::Icon::kError: return "erro";
-    case platform::Icon::kWarning: return "aviso";
-    case platform::Icon::kQuestion: return "pergunta";
-    case platform::Icon::kInformation: return "informa\xE7\xE3o";
-    case platform::Icon::kNone: break;
-  }
-  return "";
-}
-
-}  // namespace
 
 ConsoleUi::ConsoleUi(Options options, std::ostream& out, std::ostream& err)
     : options_(options), out_(out), err_(err) {}

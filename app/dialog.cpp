@@ -38,4 +38,15 @@ void RunConvert(platform::Ui& dlg, const std::function<void(const char*, double)
   dlg.MessageBox("A convers\xE3o foi realizada.", kProduct, platform::Icon::kInformation);  // cp1252
 }
 
+const char* IconWord(platform::Icon icon) {
+  switch (icon) {
+    case platform::Icon::kError: return "erro";
+    case platform::Icon::kWarning: return "aviso";
+    case platform::Icon::kQuestion: return "pergunta";
+    case platform::Icon::kInformation: return "informa\xE7\xE3o";
+    case platform::Icon::kNone: break;
+  }
+  return "";
+}
+
 }  // namespace app

@@ -30,4 +30,7 @@ DialogTexts InitDialog();
 // on_step, when given, hears each step's name and its time in seconds.
 void RunConvert(platform::Ui& dlg, const std::function<void(const char*, double)>& on_step = {});
 
+// A message box's icon as a word for the text front ends (cp1252).
+const char* IconWord(platform::Icon icon);
+
 }  // namespace app
