@@ -382,6 +382,7 @@ struct History {
   std::int16_t first_year = 0;  // first year with a unit in the yearly files
   std::int8_t years = 0;        // consecutive years with units
   bool monthly = true;
+  bool left = false;            // no longer a member: excluded from billing
 };
 
 struct Gen {
@@ -399,16 +400,18 @@ struct Gen {
   History MakeHistory(std::int64_t i) const {
     Rng r(opt.seed, kHistory, static_cast<std::uint64_t>(i));
     History h;
-    // Membership grew over the years: recent years are the likelier joins.
-    int span = opt.last_year - kFirstHistoryYear + 1;
+    // Membership grew over the years: recent years are the likelier joins,
+    // most members within the last 25 years.
     double u = r.Unit();
-    h.join_year = static_cast<std::int16_t>(opt.last_year - static_cast<int>(span * u * u));
+    int span = r.PerMille(50) ? opt.last_year - kFirstHistoryYear + 1 : 25;
+    h.join_year = static_cast<std::int16_t>(std::max(kFirstHistoryYear, opt.last_year - static_cast<int>(span * u * u)));
     h.join_month = static_cast<std::int8_t>(r.Range(1, 12));
     h.join_day = static_cast<std::int8_t>(r.Range(1, 28));
     h.monthly = !r.PerMille(150);
-    int roll = static_cast<int>(r.Below(100));
-    int years = roll < 25 ? 0 : roll < 75 ? r.Range(1, 4) : r.Range(3, 10);
-    // A run of paid years from the join; the files were kept until 2010.
+    // Most members pay on until today; those who left are excluded from billing
+    // (exclusion number 1), so that no charges are raised for them.
+    h.left = r.PerMille(150);
+    int years = h.left ? r.Range(0, 6) : history_end - h.join_year + 1;
     int last = std::min<int>(history_end, h.join_year + years - 1);
     h.first_year = h.join_year;
     h.years = static_cast<std::int8_t>(std::max(0, last - h.join_year + 1));
@@ -515,7 +518,7 @@ std::array<std::string, 35> F10Values(const Gen& g, std::int64_t i, const Histor
   v[26] = p.female ? "F" : "M";
   // Values 0-9 are the charges set up in Conf10; a few records point past them.
   v[27] = std::to_string(r.PerMille(5) ? r.Range(10, 29) : static_cast<int>(r.Below(10)));
-  v[28] = r.PerMille(10) ? "1" : "0";
+  v[28] = h.left || r.PerMille(10) ? "1" : "0";
   v[29] = r.PerMille(250) ? RandomDate(r, h.join_year, g.opt.last_year) : "";
   v[30] = Fmt("%02d", r.Range(1, 5));
   v[31] = r.PerMille(500) ? "1" : "0";

@@ -265,7 +265,8 @@ void TerminalDialog::Frame(const Rect& r, std::string_view title, attr_t attr) {
   PutCell(bottom, r.x, ACS_LLCORNER, attr);
   PutCell(bottom, right, ACS_LRCORNER, attr);
   if (!title.empty()) {
-    std::string t = " " + std::string(title) + " ";
+    std::string t(1, ' ');
+    t.append(title).push_back(' ');
     const int room = r.width - 2;
     const int x = r.x + 1 + std::max(0, (room - static_cast<int>(t.size())) / 2);
     Put(r.y, x, right, t, attr | A_BOLD);
@@ -273,7 +274,8 @@ void TerminalDialog::Frame(const Rect& r, std::string_view title, attr_t attr) {
 }
 
 void TerminalDialog::PaintButton(int y, int x, int right, std::string_view label, bool focused, bool dim) {
-  const std::string shown = "[" + VisibleLabel(label) + "]";
+  std::string shown(1, '[');
+  shown.append(VisibleLabel(label)).push_back(']');
   attr_t attr = dim ? A_DIM : (focused ? A_REVERSE : A_NORMAL);
   Put(y, x, right, shown, attr);
   const std::size_t key = AccessKeyAt(label);

@@ -155,4 +155,19 @@ bool WorkList::Delete(int index) {
   return true;
 }
 
+int WorkList::Replace(int index, std::string_view text) {
+  if (index < 0 || static_cast<std::size_t>(index) >= count_) return kError;
+  // Add puts the text after the entries equal to it: the place stays when the
+  // entry before is not greater and the entry after is greater.
+  const std::string* before = index > 0 ? Get(index - 1) : nullptr;
+  const std::string* after = Get(index + 1);
+  if ((!before || Compare(*before, text) <= 0) && (!after || Compare(text, *after) < 0)) {
+    Pos p = Locate(static_cast<std::size_t>(index));
+    chunks_[p.chunk][p.at].assign(text);
+    return index;
+  }
+  Delete(index);
+  return Add(text);
+}
+
 }  // namespace platform

@@ -34,6 +34,10 @@ class WorkList {
   // Removes the entry; the entries behind it move up by one. False when the
   // index is out of range.
   bool Delete(int index);
+  // Delete(index) followed by Add(text), with the same result; done in place
+  // when the text keeps the entry's place, which is the common case of a
+  // lookup that extends the entry it found.
+  int Replace(int index, std::string_view text);
 
   // Case-folded byte order used for sorting and comparing.
   static int Compare(std::string_view a, std::string_view b);

@@ -10,6 +10,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/files.h"
@@ -337,6 +338,11 @@ void RenamePhoto(const std::string& folder, const std::string& code, const char*
   platform::MoveFile(found, folder + code + to + ext);
 }
 
+std::string FoldedStem(std::string name) {
+  for (char& c : name) c = static_cast<char>(text::FoldCase(static_cast<unsigned char>(c)));
+  return name;
+}
+
 void MovePhotoFolder() {
   if (!platform::Exists("..\\Fotos\\Vek") || !platform::MoveFile("..\\Fotos\\Vek", "X01")) return;
   platform::RemoveFolder("..\\Fotos");
@@ -349,11 +355,17 @@ void MovePhotoFolder() {
     const std::string from = Fmt("X01\\%d", r.from);
     if (platform::Exists(from)) platform::MoveFile(from, r.to);
   }
+  // The folder is read once, so that the photo table's records whose photos
+  // are not there cost no search of the disk.
+  std::unordered_set<std::string> stems;
+  for (const platform::FindEntry& e : platform::FindFiles("X01\\26\\*")) {
+    stems.insert(FoldedStem(e.name.substr(0, e.name.rfind('.'))));
+  }
   RecordReader photos("F26R0.DAT", 1000);
   for (std::int64_t i = 0; photos.Load(i); ++i) {
     const std::string code = photos.Trimmed(0, 9);
-    RenamePhoto("X01\\26\\", code, "-540", "-1");
-    RenamePhoto("X01\\26\\", code, "-545", "-2");
+    if (stems.count(FoldedStem(code + "-540"))) RenamePhoto("X01\\26\\", code, "-540", "-1");
+    if (stems.count(FoldedStem(code + "-545"))) RenamePhoto("X01\\26\\", code, "-545", "-2");
   }
 }
 

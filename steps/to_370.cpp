@@ -38,9 +38,9 @@ bool CleanYearlyFile(platform::WorkList& list, const std::string& path) {
   bool refused = false;
   std::string unit;
   while (in.ReadText(unit, kUnit)) {
+    // The unit takes the place of the first entry of its key.
     int found = list.FindPrefix(unit, kKey);
-    if (found >= 0) list.Delete(found);
-    if (list.Add(unit) < 0) refused = true;
+    if ((found >= 0 ? list.Replace(found, unit) : list.Add(unit)) < 0) refused = true;
   }
   // A Ctrl-Z ends a text file; one with more behind it would lose that rest
   // when rewritten, and so would a unit the list refused: keep such a file.
@@ -72,8 +72,9 @@ bool CollectYear(platform::WorkList& list, int year) {
     int found = list.FindPrefix(unit, kKey);
     if (found >= 0) {
       entry = *list.Get(found);
-      list.Delete(found);
       entry += Tail(unit);
+      if (list.Replace(found, entry) < 0) ok = false;
+      continue;
     } else {
       // "%-18s%4d%s": 17 characters of the key, so offset 17 is always a space.
       entry.assign(unit, 0, kEntryKey);

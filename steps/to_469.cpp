@@ -120,7 +120,6 @@ void MergeEntry(platform::WorkList& grids, const std::string& code, text::Calend
     marks.assign(span, '0');
   } else {
     const std::string line = Padded(*grids.Get(at), kMarksAt + kMarks);
-    grids.Delete(at);
     const std::string_view found_start = std::string_view(line).substr(kCodeWidth, kDateWidth);
     const std::string_view found_marks = std::string_view(line).substr(kMarksAt, kMarks);
     const text::CalendarDate found = text::ParseDate(found_start);
@@ -153,7 +152,17 @@ void MergeEntry(platform::WorkList& grids, const std::string& code, text::Calend
       }
     }
   }
-  grids.Add(code + Padded(start, kDateWidth) + Padded(marks, kMarks));
+  // Lines are kept without the spaces behind their last mark (read back
+  // padded): a million records' grids then fit in memory. The order of the
+  // list is the same, as every mark sorts after a space.
+  std::string line = code + Padded(start, kDateWidth) + Padded(marks, kMarks);
+  text::TrimRight(line);
+  if (line.size() < kMarksAt) line.resize(kMarksAt, ' ');
+  if (at < 0) {
+    grids.Add(line);
+  } else {
+    grids.Replace(at, line);
+  }
 }
 
 // Builds the grid lines from the open entries of F22.DAT. False when the file
