@@ -9,8 +9,8 @@ namespace platform {
 namespace {
 
 // Chunks split above this size; small neighbours merge again after deletes.
-constexpr std::size_t kMaxChunk = 512;
-constexpr std::size_t kMergeBelow = 64;
+constexpr std::size_t kMaxChunk = 128;
+constexpr std::size_t kMergeBelow = 16;
 
 }  // namespace
 
@@ -87,6 +87,12 @@ int WorkList::Add(std::string_view text) {
     RebuildCounts();
     count_ = 1;
     return 0;
+  }
+  // Entries that come in order (most files are sorted) go to the end at once.
+  if (Compare(chunks_.back().back(), text) <= 0 && chunks_.back().size() < kMaxChunk) {
+    chunks_.back().emplace_back(text);
+    AddToCount(chunks_.size() - 1, 1);
+    return static_cast<int>(count_++);
   }
   std::size_t c = std::min(ChunkFor(text, true), chunks_.size() - 1);
   std::vector<std::string>& v = chunks_[c];

@@ -36,8 +36,23 @@ bool CleanYearlyFile(platform::WorkList& list, const std::string& path) {
   if (!in) return true;
   list.Reset();
   bool refused = false;
+  // While the units come in strictly ascending key order (a file cleaned
+  // before is), no unit replaces another and the list would give them back
+  // as they came: they are only collected, and the list is filled only for a
+  // file out of order.
+  std::vector<std::string> in_order;
+  bool ordered = true;
   std::string unit;
   while (in.ReadText(unit, kUnit)) {
+    if (ordered) {
+      if (in_order.empty() || platform::WorkList::CompareN(in_order.back(), unit, kKey) < 0) {
+        in_order.push_back(unit);
+        continue;
+      }
+      ordered = false;
+      for (const std::string& u : in_order) list.Add(u);
+      in_order.clear();
+    }
     // The unit takes the place of the first entry of its key.
     int found = list.FindPrefix(unit, kKey);
     if ((found >= 0 ? list.Replace(found, unit) : list.Add(unit)) < 0) refused = true;
@@ -52,9 +67,10 @@ bool CleanYearlyFile(platform::WorkList& list, const std::string& path) {
   // Text mode both ways, so that line ends come back as they were read.
   RecordWriter out(path, RecordWriter::Mode::kCreate, /*text_mode=*/true);
   if (!out) return true;
-  for (int i = 0, n = list.Count(); i < n; ++i) {
-    out.Raw(*list.Get(i));
-    out.EndRecord();
+  if (ordered) {
+    for (const std::string& u : in_order) out.Raw(u).EndRecord();
+  } else {
+    for (int i = 0, n = list.Count(); i < n; ++i) out.Raw(*list.Get(i)).EndRecord();
   }
   out.Close();
   return true;
