@@ -39,7 +39,7 @@ constexpr std::size_t RecordLength(std::span<const Row> rows) {
 }
 
 // Writes one record of the table from the loaded source record.
-void PutRows(RecordWriter& out, const RecordReader& in, std::span<const Row> rows,
+void PutRows(RecordWriter& out, const LoadedRecord& in, std::span<const Row> rows,
              std::span<const std::string> values = {});
 
 }  // namespace steps

@@ -43,8 +43,20 @@ std::string TrimTail(std::string_view v) {
 
 // ---- RecordReader -------------------------------------------------------
 
+bool LoadedRecord::deleted() const { return rec_.size() == length_ && rec_.back() == '+'; }
+
+std::string_view LoadedRecord::Field(std::size_t offset, std::size_t width) const {
+  return Slice(rec_, offset, width);
+}
+
+std::string LoadedRecord::Trimmed(std::size_t offset, std::size_t width) const {
+  return TrimTail(Field(offset, width));
+}
+
+char LoadedRecord::At(std::size_t offset) const { return offset < rec_.size() ? rec_[offset] : ' '; }
+
 RecordReader::RecordReader(std::string_view path, std::size_t record_length)
-    : in_(platform::Stream::Open(path, "rb")), length_(record_length) {}
+    : LoadedRecord(record_length), in_(platform::Stream::Open(path, "rb")) {}
 
 bool RecordReader::Load(std::int64_t i) {
   rec_.clear();
@@ -55,18 +67,6 @@ bool RecordReader::Load(std::int64_t i) {
   rec_.resize(in_.ReadRaw(rec_.data(), length_));
   return !rec_.empty();
 }
-
-bool RecordReader::deleted() const { return rec_.size() == length_ && rec_.back() == '+'; }
-
-std::string_view RecordReader::Field(std::size_t offset, std::size_t width) const {
-  return Slice(rec_, offset, width);
-}
-
-std::string RecordReader::Trimmed(std::size_t offset, std::size_t width) const {
-  return TrimTail(Field(offset, width));
-}
-
-char RecordReader::At(std::size_t offset) const { return offset < rec_.size() ? rec_[offset] : ' '; }
 
 // ---- RecordWriter -------------------------------------------------------
 
@@ -145,7 +145,7 @@ namespace {
 constexpr std::size_t kWindowBytes = 1 << 18;
 }
 
-RecordPatcher::RecordPatcher(std::string_view path, std::size_t record_length) : length_(record_length) {
+RecordPatcher::RecordPatcher(std::string_view path, std::size_t record_length) : LoadedRecord(record_length) {
   if (platform::Exists(path) && platform::IsReadOnly(path)) platform::SetReadOnly(path, false);
   io_ = platform::Stream::Open(path, "r+b");
 }
@@ -194,18 +194,6 @@ bool RecordPatcher::Load(std::int64_t i) {
   return !rec_.empty();
 }
 
-bool RecordPatcher::deleted() const { return rec_.size() == length_ && rec_.back() == '+'; }
-
-std::string_view RecordPatcher::Field(std::size_t offset, std::size_t width) const {
-  return Slice(rec_, offset, width);
-}
-
-std::string RecordPatcher::Trimmed(std::size_t offset, std::size_t width) const {
-  return TrimTail(Field(offset, width));
-}
-
-char RecordPatcher::At(std::size_t offset) const { return offset < rec_.size() ? rec_[offset] : ' '; }
-
 void RecordPatcher::Set(std::size_t offset, std::string_view value, std::size_t width) {
   if (index_ < 0 || rec_.empty() || width == 0) return;
   if (rec_.size() < offset + width) rec_.resize(offset + width, ' ');
@@ -233,7 +221,7 @@ bool RecordPatcher::Close() {
 
 // ---- layouts ---------------------------------------------------------------
 
-void PutRows(RecordWriter& out, const RecordReader& in, std::span<const Row> rows,
+void PutRows(RecordWriter& out, const LoadedRecord& in, std::span<const Row> rows,
              std::span<const std::string> values) {
   for (const Row& r : rows) {
     switch (r.kind) {

@@ -24,14 +24,9 @@ namespace steps {
 // printf into a std::string; the record layouts are print formats.
 std::string Fmt(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
-class RecordReader {
+// The record that a reader or a patcher has loaded, and its fields.
+class LoadedRecord {
  public:
-  RecordReader(std::string_view path, std::size_t record_length);
-  explicit operator bool() const { return static_cast<bool>(in_); }
-
-  // Loads record i. False when nothing of it lies in the file (the end of the
-  // walk); a last record cut short loads with the bytes it has.
-  bool Load(std::int64_t i);
   std::int64_t index() const { return index_; }
   // The record as loaded: record_length bytes, fewer for a short last record.
   std::string_view bytes() const { return rec_; }
@@ -43,14 +38,26 @@ class RecordReader {
   std::string Trimmed(std::size_t offset, std::size_t width) const;
   // The byte at the offset, or a space past the end of a short record.
   char At(std::size_t offset) const;
-
   std::size_t record_length() const { return length_; }
 
- private:
-  platform::Stream in_;
+ protected:
+  explicit LoadedRecord(std::size_t record_length) : length_(record_length) {}
   std::size_t length_;
   std::int64_t index_ = -1;
   std::string rec_;
+};
+
+class RecordReader : public LoadedRecord {
+ public:
+  RecordReader(std::string_view path, std::size_t record_length);
+  explicit operator bool() const { return static_cast<bool>(in_); }
+
+  // Loads record i. False when nothing of it lies in the file (the end of the
+  // walk); a last record cut short loads with the bytes it has.
+  bool Load(std::int64_t i);
+
+ private:
+  platform::Stream in_;
 };
 
 // Builds records field by field and writes them. Every Put writes exactly its
@@ -95,7 +102,7 @@ class RecordWriter {
 
 // Changes records of an existing file in place. Records are loaded one at a
 // time; changes reach the file when the patcher moves past them or is closed.
-class RecordPatcher {
+class RecordPatcher : public LoadedRecord {
  public:
   // Opens for update, clearing a read-only attribute first.
   RecordPatcher(std::string_view path, std::size_t record_length);
@@ -105,11 +112,6 @@ class RecordPatcher {
   explicit operator bool() const { return static_cast<bool>(io_); }
 
   bool Load(std::int64_t i);
-  std::string_view bytes() const { return rec_; }
-  bool deleted() const;
-  std::string_view Field(std::size_t offset, std::size_t width) const;
-  std::string Trimmed(std::size_t offset, std::size_t width) const;
-  char At(std::size_t offset) const;
 
   // Writes the value left-justified in the width at the offset of the loaded
   // record. A record cut short is completed with spaces up to the field.
@@ -124,9 +126,6 @@ class RecordPatcher {
   bool FlushWindow();
 
   platform::Stream io_;
-  std::size_t length_;
-  std::int64_t index_ = -1;
-  std::string rec_;
   bool dirty_ = false;
   std::string window_;  // records window_first_ onwards, as read
   std::int64_t window_first_ = -1;
