@@ -7,6 +7,9 @@
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
 #include <windows.h>
 // Our own functions of these names, not the A/W macros.
 #undef CopyFile
@@ -408,18 +411,40 @@ std::vector<FindEntry> FindFiles(std::string_view pattern) {
 
 // ---- operations --------------------------------------------------------
 
+static bool ReadOnlyEntry(const std::wstring& host) {
+  DWORD a = GetFileAttributesW(host.c_str());
+  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_READONLY);
+}
+
 bool CopyFile(std::string_view from, std::string_view to, bool fail_if_exists) {
   std::optional<std::wstring> src = win::WidePath(from);
   std::optional<std::wstring> dst = win::WidePath(to);
-  return src && dst && CopyFileW(src->c_str(), dst->c_str(), fail_if_exists ? TRUE : FALSE);
+  // Windows refuses a read-only target by itself; said here too, because a
+  // file system that keeps the attribute only as a permission (wine run by
+  // an administrator) would not.
+  if (!src || !dst || ReadOnlyEntry(*dst)) return false;
+  return CopyFileW(src->c_str(), dst->c_str(), fail_if_exists ? TRUE : FALSE);
 }
 
 bool MoveFile(std::string_view from, std::string_view to) {
-  std::optional<std::wstring> src = win::WidePath(from);
-  std::optional<std::wstring> dst = win::WidePath(to);
+  std::optional<std::string> src = Resolve(from);
+  std::optional<std::string> dst = Resolve(to);
+  if (!src || !dst) return false;
+  const std::wstring wsrc = Wide(*src);
+  const std::wstring wdst = Wide(*dst);
+  if (*src != *dst && FoldText(*src) == FoldText(*dst)) {
+    // The same entry in another letter case: by way of a passing name, as
+    // not every file system renames a name to itself.
+    if (GetFileAttributesW(wsrc.c_str()) == INVALID_FILE_ATTRIBUTES) return false;
+    const std::wstring passing = wsrc + L".vekmove-" + std::to_wstring(GetCurrentProcessId());
+    if (!MoveFileExW(wsrc.c_str(), passing.c_str(), 0)) return false;
+    if (MoveFileExW(passing.c_str(), wdst.c_str(), 0)) return true;
+    MoveFileExW(passing.c_str(), wsrc.c_str(), 0);
+    return false;
+  }
   // Without MOVEFILE_REPLACE_EXISTING an existing target makes it fail; a
   // file moves to another volume by copy and delete, a folder does not.
-  return src && dst && MoveFileExW(src->c_str(), dst->c_str(), MOVEFILE_COPY_ALLOWED);
+  return MoveFileExW(wsrc.c_str(), wdst.c_str(), MOVEFILE_COPY_ALLOWED);
 }
 
 bool DeleteFile(std::string_view path) {

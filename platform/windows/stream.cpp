@@ -4,6 +4,9 @@
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
 #include <windows.h>
 // Our own functions of these names, not the A/W macros.
 #undef CopyFile
@@ -11,6 +14,7 @@
 #undef MessageBox
 #undef MoveFile
 
+#include <algorithm>
 #include <optional>
 #include <string>
 
@@ -52,6 +56,13 @@ FileId OpenFile(std::string_view path, OpenRequest how, std::int64_t* size) {
       break;
     default:
       return -1;
+  }
+  // Windows refuses to write a read-only file by itself; checked here too for
+  // a file system that keeps the attribute only as a permission (wine run by
+  // an administrator).
+  const DWORD attributes = GetFileAttributesW(w->c_str());
+  if (how.kind != 'r' || how.update) {
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) return -1;
   }
   HANDLE h = CreateFileW(w->c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, disposition,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
