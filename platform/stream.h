@@ -67,7 +67,7 @@ class Stream {
   // on (rlen_ of them), with our unwritten changes in [wstart_, wlen_). Writes
   // land in the buffer, so that reading, patching and reading on goes without
   // reading the disk again.
-  int fd_ = -1;
+  std::intptr_t fd_ = -1;  // descriptor or handle (detail::FileId)
   bool text_ = false;
   bool append_ = false;
   bool readable_ = false;

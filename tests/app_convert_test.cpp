@@ -4,29 +4,17 @@
 #include <cstdlib>
 #include <string>
 
-#include "tests/support/sandbox.h"
+#include "tests/support/process.h"
 
 namespace {
 
-struct ProgramRun {
-  int exit_code;
-  std::string out;
-  std::string err;
-};
+using vektest::ProgramRun;
 
 class ConvertCommandTest : public vektest::SandboxTest {
  protected:
   // Runs vekconv with the arguments in the folder, capturing its output.
-  ProgramRun Vekconv(const std::string& args, const vektest::fs::path& folder) {
-    vektest::fs::path out = box.root / "stdout.txt";
-    vektest::fs::path err = box.root / "stderr.txt";
-    std::string cmd = "cd '" + folder.string() + "' && '" VEKCONV_BINARY "' " + args + " </dev/null >'" +
-                      out.string() + "' 2>'" + err.string() + "'";
-    int status = std::system(cmd.c_str());
-    ProgramRun r{WEXITSTATUS(status), box.Read(out), box.Read(err)};
-    vektest::fs::remove(out);
-    vektest::fs::remove(err);
-    return r;
+  ProgramRun Vekconv(const std::vector<std::string>& args, const vektest::fs::path& folder) {
+    return vektest::RunProgram(VEKCONV_BINARY, args, folder);
   }
 };
 
@@ -35,7 +23,7 @@ TEST_F(ConvertCommandTest, ConvertsTheDataFolderOfDriveCAndCanRunAgain) {
   box.Write("Conf10.dat", old);
   std::string root = box.root.string();
 
-  ProgramRun first = Vekconv("convert --drive-c '" + root + "' --report '" + root + "/report.json'", box.root);
+  ProgramRun first = Vekconv({"convert", "--drive-c", root, "--report", root + "/report.json"}, box.root);
   EXPECT_EQ(first.exit_code, 0) << first.err;
   const std::string closing = "A convers\xC3\xA3o foi realizada.\n";
   EXPECT_EQ(first.out.substr(0, closing.size()), closing);
@@ -52,7 +40,7 @@ TEST_F(ConvertCommandTest, ConvertsTheDataFolderOfDriveCAndCanRunAgain) {
   EXPECT_FALSE(box.Exists("Conf10.dat"));
   EXPECT_EQ(box.Read(box.temp / "Zelk" / "Vek" / "Conf10.dat"), widened);
 
-  ProgramRun second = Vekconv("convert --drive-c '" + root + "'", box.root);
+  ProgramRun second = Vekconv({"convert", "--drive-c", root}, box.root);
   EXPECT_EQ(second.exit_code, 0);
   // The second run only adds the empty payment-method file, which the first
   // run could not make before the default methods existed.
@@ -65,7 +53,7 @@ TEST_F(ConvertCommandTest, OutsideDriveCTheStartFolderIsConverted) {
   // No drive C: given: the program converts the folder it was started in.
   vektest::fs::path elsewhere = box.root / "copy";
   box.Write(elsewhere / "Conf10.dat", std::string(200, 'y'));
-  ProgramRun r = Vekconv("convert -C '" + elsewhere.string() + "'", box.root);
+  ProgramRun r = Vekconv({"convert", "-C", elsewhere.string()}, box.root);
   EXPECT_EQ(r.exit_code, 0) << r.err;
   EXPECT_FALSE(box.Exists(elsewhere / "Conf10.dat"));
   EXPECT_EQ(box.Read(box.temp / "Zelk" / "Vek" / "Conf10.dat"),
@@ -74,22 +62,22 @@ TEST_F(ConvertCommandTest, OutsideDriveCTheStartFolderIsConverted) {
 
 TEST_F(ConvertCommandTest, AMissingFolderIsReportedAndNothingIsTouched) {
   box.Write("Conf10.dat", std::string(285, 'z'));
-  ProgramRun r = Vekconv("convert --drive-c '" + (box.root / "nowhere").string() + "'", box.root);
+  ProgramRun r = Vekconv({"convert", "--drive-c", (box.root / "nowhere").string()}, box.root);
   EXPECT_EQ(r.exit_code, 2);
   EXPECT_EQ(r.out, "");
   EXPECT_NE(r.err.find("does not exist"), std::string::npos) << r.err;
   EXPECT_EQ(box.Read("Conf10.dat"), std::string(285, 'z'));
 
-  r = Vekconv("convert -C '" + (box.root / "nowhere").string() + "'", box.root);
+  r = Vekconv({"convert", "-C", (box.root / "nowhere").string()}, box.root);
   EXPECT_EQ(r.exit_code, 2);
   EXPECT_EQ(box.Read("Conf10.dat"), std::string(285, 'z'));
 }
 
 TEST_F(ConvertCommandTest, HelpAndVersion) {
-  ProgramRun help = Vekconv("--help", box.root);
+  ProgramRun help = Vekconv({"--help"}, box.root);
   EXPECT_EQ(help.exit_code, 0);
   EXPECT_NE(help.out.find("convert"), std::string::npos);
-  ProgramRun version = Vekconv("--version", box.root);
+  ProgramRun version = Vekconv({"--version"}, box.root);
   EXPECT_EQ(version.exit_code, 0);
   EXPECT_EQ(version.out.rfind("vekconv ", 0), 0u) << version.out;
 }

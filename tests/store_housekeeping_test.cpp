@@ -1,4 +1,5 @@
 #include <cstdlib>
+#include <limits>
 
 #include "store/housekeeping.h"
 #include "tests/store_test_helpers.h"
@@ -78,7 +79,7 @@ TEST_F(HousekeepingTest, MoveToTempUsesNumberedNamesAndFallsBackToCTemp) {
 
   // A temporary folder path of 156 characters or more is not used.
   const std::string long_temp = (box.temp / std::string(160, 't')).string() + "/";
-  setenv("TMPDIR", long_temp.c_str(), 1);
+  vektest::SetEnv(vektest::kTempVariable, long_temp);
   box.Write("F32.DAT", "fallback");
   store::MoveToTemp("F32.DAT", "Zelk\\Vek");
   EXPECT_EQ(box.Read(box.root / "Temp" / "Zelk" / "Vek" / "F32.DAT"), "fallback");
@@ -137,7 +138,7 @@ TEST_F(HousekeepingTest, ReadRecordNumberGivesZeroForWhatIsNoUsableNumber) {
   EXPECT_EQ(store::ReadRecordNumber("CONFIGA.DAT", 5, n), 0);
   EXPECT_EQ(store::ReadRecordNumber("CONFIGA.DAT", 6, n), 7);
   EXPECT_EQ(store::ReadRecordNumber("CONFIGA.DAT", 7, n), 0);
-  EXPECT_EQ(store::ReadRecordNumber("CONFIGA.DAT", 0x7fffffffffffffffL, n), 0);
+  EXPECT_EQ(store::ReadRecordNumber("CONFIGA.DAT", std::numeric_limits<long>::max(), n), 0);
   EXPECT_EQ(store::ReadRecordNumber("MISSING.DAT", 0, n), 0);
   EXPECT_EQ(store::ReadRecordNumber("CONFIGA.DAT", 0, 0), 0);
 

@@ -1,13 +1,11 @@
-#include <fcntl.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <chrono>
+#include <limits>
 
 #include "platform/files.h"
 #include "store/open.h"
 #include "store/records.h"
 #include "tests/store_test_helpers.h"
+#include "tests/support/process.h"
 #include "text/cp1252.h"
 
 namespace {
@@ -86,7 +84,7 @@ TEST_F(FOpen2Test, RewriteModeStandsAtAnExistingRecordOnly) {
   EXPECT_FALSE(store::FOpen2("F.DAT", 100, index, store::kRewriteRecord));
   index = -1;
   EXPECT_FALSE(store::FOpen2("F.DAT", 100, index, 7));
-  index = 0x7fffffffffffffffL;  // the offset does not fit
+  index = std::numeric_limits<long>::max();  // past the end (and, with a 64-bit long, past any offset)
   EXPECT_FALSE(store::FOpen2("F.DAT", 100, index, store::kRewriteRecord));
   index = 0;
   EXPECT_FALSE(store::FOpen2("MISSING.DAT", 100, index, store::kRewriteRecord));
@@ -177,49 +175,7 @@ TEST_F(FOpen2Test, PositionAtNeedsAnOffsetInsideTheFileAndReadTextStopsAfterALin
   EXPECT_FALSE(store::ReadText(none, out, 5));
 }
 
-// A child process that holds a write lock on a file until told to let go, as
-// the product on another computer does.
-class LockHolder {
- public:
-  explicit LockHolder(const std::string& host_path) {
-    int ready[2];
-    if (pipe(ready) != 0 || pipe(release_) != 0) throw std::runtime_error("pipe");
-    pid_ = fork();
-    if (pid_ == 0) {
-      close(ready[0]);
-      close(release_[1]);
-      int fd = open(host_path.c_str(), O_RDWR);
-      struct flock lock {};
-      lock.l_type = F_WRLCK;
-      lock.l_whence = SEEK_SET;
-      char ok = (fd >= 0 && fcntl(fd, F_SETLK, &lock) == 0) ? 'y' : 'n';
-      if (write(ready[1], &ok, 1) != 1) _exit(2);
-      char c;
-      while (read(release_[0], &c, 1) > 0) {
-      }
-      _exit(0);
-    }
-    close(ready[1]);
-    close(release_[0]);
-    char ok = 'n';
-    locked_ = read(ready[0], &ok, 1) == 1 && ok == 'y';
-    close(ready[0]);
-  }
-  ~LockHolder() { Release(); }
-  void Release() {
-    if (pid_ <= 0) return;
-    close(release_[1]);
-    int status = 0;
-    waitpid(pid_, &status, 0);
-    pid_ = -1;
-  }
-  bool locked() const { return locked_; }
-
- private:
-  pid_t pid_ = -1;
-  int release_[2] = {-1, -1};
-  bool locked_ = false;
-};
+using vektest::LockHolder;
 
 TEST_F(FOpen2Test, FileBusyGivesUpAfterAboutASecondOnAFileLockedByAnotherProcess) {
   const std::string records = vektest::Pad("A", 10) + vektest::Pad("B", 10);

@@ -18,12 +18,12 @@
 #include <utility>
 
 #include "platform/fold.h"
+#include "platform/os.h"
 #include "platform/posix/host.h"
 
 namespace platform {
 namespace {
 
-using detail::Fold;
 using detail::FoldText;
 
 bool IsSep(char c) { return c == '\\' || c == '/'; }
@@ -371,11 +371,6 @@ bool CopyBytes(int in, int out) {
   }
 }
 
-std::optional<Date>& TodayOverride() {
-  static std::optional<Date> d;
-  return d;
-}
-
 }  // namespace
 
 namespace posix {
@@ -460,28 +455,6 @@ bool SetReadOnly(std::string_view path, bool read_only) {
 }
 
 // ---- directory search --------------------------------------------------
-
-bool WildcardMatch(std::string_view pattern, std::string_view name) {
-  // Greedy match that remembers only the last '*': quadratic at worst, never
-  // exponential.
-  std::size_t p = 0, n = 0, star = std::string_view::npos, mark = 0;
-  while (n < name.size()) {
-    if (p < pattern.size() && pattern[p] == '*') {
-      star = p++;
-      mark = n;
-    } else if (p < pattern.size() && (pattern[p] == '?' || Fold(pattern[p]) == Fold(name[n]))) {
-      ++p;
-      ++n;
-    } else if (star != std::string_view::npos) {
-      p = star + 1;
-      n = ++mark;
-    } else {
-      return false;
-    }
-  }
-  while (p < pattern.size() && pattern[p] == '*') ++p;
-  return p == pattern.size();
-}
 
 std::vector<FindEntry> FindFiles(std::string_view pattern) {
   std::vector<FindEntry> out;
@@ -697,22 +670,12 @@ std::string TempFolder() {
   return s;
 }
 
-Date Today() {
-  if (TodayOverride()) return *TodayOverride();
-  if (const char* e = std::getenv("VEKCONV_TODAY")) {
-    int y = 0, m = 0, d = 0;
-    char tail = 0;
-    if (std::sscanf(e, "%4d-%2d-%2d%c", &y, &m, &d, &tail) == 3 && y >= 1 && m >= 1 && m <= 12 &&
-        d >= 1 && d <= 31)
-      return Date{y, m, d};
-  }
+Date detail::SystemToday() {
   time_t now = time(nullptr);
   struct tm local {};
   localtime_r(&now, &local);
   return Date{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday};
 }
-
-void SetToday(std::optional<Date> date) { TodayOverride() = date; }
 
 void SleepMs(int ms) {
   if (ms <= 0) return;

@@ -1,368 +1,84 @@
-// Buffered streams over file descriptors with the Windows runtime's modes.
-#include "platform/stream.h"
-
+// The POSIX calls under Stream: file descriptors with pread/pwrite.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
-#include <cstdarg>
-#include <cstdio>
-#include <cstring>
 #include <optional>
-#include <utility>
+#include <string>
 
 #include "platform/files.h"
 #include "platform/posix/host.h"
+#include "platform/os.h"
 
-namespace platform {
-namespace {
+namespace platform::detail {
 
-constexpr std::size_t kBufSize = 64 * 1024;
-constexpr char kCtrlZ = 0x1A;
-
-// Counts the writes that reached any file through a stream. A stream that
-// seeks back into its buffer re-reads the disk when another stream has
-// written since the buffer was read.
-std::uint64_t g_write_generation = 1;
-
-}  // namespace
-
-Stream::~Stream() {
-  if (fd_ >= 0) Close();
-}
-
-Stream::Stream(Stream&& other) noexcept { *this = std::move(other); }
-
-Stream& Stream::operator=(Stream&& other) noexcept {
-  if (this == &other) return *this;
-  if (fd_ >= 0) Close();
-  fd_ = std::exchange(other.fd_, -1);
-  text_ = other.text_;
-  append_ = other.append_;
-  readable_ = other.readable_;
-  writable_ = other.writable_;
-  eof_seen_ = other.eof_seen_;
-  buf_ = std::move(other.buf_);
-  buf_pos_ = other.buf_pos_;
-  rd_ = other.rd_;
-  rlen_ = other.rlen_;
-  wstart_ = other.wstart_;
-  wlen_ = std::exchange(other.wlen_, 0);
-  buf_gen_ = other.buf_gen_;
-  failed_ = other.failed_;
-  other.rd_ = other.rlen_ = other.wstart_ = 0;
-  return *this;
-}
-
-Stream Stream::Open(std::string_view path, std::string_view mode) {
-  Stream s;
-  if (mode.empty()) return s;
-  bool plus = mode.find('+') != std::string_view::npos;
+FileId OpenFile(std::string_view path, OpenRequest how, std::int64_t* size) {
   int flags = 0;
-  switch (mode[0]) {
+  switch (how.kind) {
     case 'r':
-      flags = plus ? O_RDWR : O_RDONLY;
+      flags = how.update ? O_RDWR : O_RDONLY;
       break;
     case 'w':
-      flags = (plus ? O_RDWR : O_WRONLY) | O_CREAT | O_TRUNC;
+      flags = (how.update ? O_RDWR : O_WRONLY) | O_CREAT | O_TRUNC;
       break;
     case 'a':
-      flags = (plus ? O_RDWR : O_WRONLY) | O_CREAT | O_APPEND;
+      flags = (how.update ? O_RDWR : O_WRONLY) | O_CREAT | O_APPEND;
       break;
     default:
-      return s;
+      return -1;
   }
   std::optional<std::string> host = HostPath(path);
-  if (!host) return s;
-  bool writing = mode[0] != 'r' || plus;
+  if (!host) return -1;
+  bool writing = how.kind != 'r' || how.update;
   struct stat st;
   bool existed = stat(host->c_str(), &st) == 0;
-  if (existed && S_ISDIR(st.st_mode)) return s;
+  if (existed && S_ISDIR(st.st_mode)) return -1;
   // A read-only file cannot be opened for writing, whoever we run as.
-  if (existed && writing && !(st.st_mode & S_IWUSR)) return s;
+  if (existed && writing && !(st.st_mode & S_IWUSR)) return -1;
   bool creates = !existed && (flags & O_CREAT);
   if (creates) posix::BeforeEntryChange(*host);
   int fd = open(host->c_str(), flags | O_CLOEXEC, 0666);
-  if (fd < 0) return s;
+  if (fd < 0) return -1;
   if (creates) posix::AfterEntryChange(*host, true);
   if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
     close(fd);
-    return s;
+    return -1;
   }
-  s.fd_ = fd;
-  s.text_ = mode.find('b') == std::string_view::npos;
-  s.append_ = mode[0] == 'a';
-  s.readable_ = mode[0] == 'r' || plus;
-  s.writable_ = writing;
-  s.buf_ = std::make_unique<char[]>(kBufSize);
-  s.buf_pos_ = s.append_ ? static_cast<std::int64_t>(st.st_size) : 0;
-  s.buf_gen_ = g_write_generation;
-  return s;
+  *size = st.st_size;
+  return fd;
 }
 
-void Stream::DropBuffer() {
-  buf_pos_ += static_cast<std::int64_t>(rd_);
-  rd_ = rlen_ = 0;
-  wstart_ = wlen_ = 0;
+std::int64_t ReadAt(FileId f, char* dst, std::size_t n, std::int64_t offset) {
+  ssize_t r;
+  do {
+    r = pread(static_cast<int>(f), dst, n, offset);
+  } while (r < 0 && errno == EINTR);
+  return r;
 }
 
-bool Stream::FlushWrites() {
-  if (wlen_ == 0) return true;
-  const char* p = buf_.get() + wstart_;
-  std::size_t n = wlen_ - wstart_;
-  std::int64_t off = buf_pos_ + static_cast<std::int64_t>(wstart_);
-  bool ok = true;
+bool WriteAt(FileId f, const char* src, std::size_t n, std::int64_t offset, bool append) {
+  const int fd = static_cast<int>(f);
   while (n > 0) {
-    ssize_t w = append_ ? write(fd_, p, n) : pwrite(fd_, p, n, off);
+    // O_APPEND puts every write at the end.
+    ssize_t w = append ? write(fd, src, n) : pwrite(fd, src, n, offset);
     if (w < 0 && errno == EINTR) continue;
-    if (w <= 0) {
-      ok = false;
-      break;
-    }
-    p += w;
-    off += w;
+    if (w <= 0) return false;
+    src += w;
+    offset += w;
     n -= static_cast<std::size_t>(w);
   }
-  buf_gen_ = ++g_write_generation;
-  wstart_ = wlen_ = 0;
-  if (!ok) {
-    failed_ = true;
-    DropBuffer();  // the buffer no longer matches the file
-    return false;
-  }
-  if (append_) {
-    // Appended bytes went to the end, wherever that was by then.
-    off_t end = lseek(fd_, 0, SEEK_END);
-    buf_pos_ = end >= 0 ? end : buf_pos_ + static_cast<std::int64_t>(rd_);
-    rd_ = rlen_ = 0;
-  }
   return true;
 }
 
-bool Stream::FillBuffer() {
-  if (!FlushWrites()) return false;
-  buf_pos_ += static_cast<std::int64_t>(rd_);
-  rd_ = rlen_ = 0;
-  buf_gen_ = g_write_generation;
-  ssize_t r;
-  do {
-    r = pread(fd_, buf_.get(), kBufSize, buf_pos_);
-  } while (r < 0 && errno == EINTR);
-  if (r <= 0) return false;
-  rlen_ = static_cast<std::size_t>(r);
-  return true;
-}
-
-// The byte after the one at the position, without moving; -1 at the end.
-int Stream::PeekAfterCurrent() {
-  if (rd_ + 1 < rlen_) return static_cast<unsigned char>(buf_[rd_ + 1]);
-  unsigned char c;
-  ssize_t r;
-  do {
-    r = pread(fd_, &c, 1, buf_pos_ + static_cast<std::int64_t>(rd_) + 1);
-  } while (r < 0 && errno == EINTR);
-  return r == 1 ? c : -1;
-}
-
-int Stream::GetChar() {
-  if (fd_ < 0 || !readable_ || eof_seen_) return -1;
-  if (rd_ == rlen_ && !FillBuffer()) return -1;
-  char c = buf_[rd_];
-  if (text_) {
-    if (c == kCtrlZ) {
-      eof_seen_ = true;  // the position stays at the Ctrl-Z
-      return -1;
-    }
-    if (c == '\r' && PeekAfterCurrent() == '\n') {
-      if (rd_ + 1 < rlen_) {
-        rd_ += 2;
-      } else {
-        // The line feed lies beyond the buffer.
-        if (!FlushWrites()) return -1;
-        buf_pos_ += static_cast<std::int64_t>(rd_) + 2;
-        rd_ = rlen_ = 0;
-      }
-      return '\n';
-    }
-  }
-  ++rd_;
-  return static_cast<unsigned char>(c);
-}
-
-bool Stream::ReadText(std::string& out, std::size_t n) {
-  out.clear();
-  if (fd_ < 0 || !readable_) return false;
-  if (n == 0) return true;  // fgets with room for the terminator only
-  while (out.size() < n) {
-    if (rd_ < rlen_ && !eof_seen_) {
-      // Take the plain bytes straight from the buffer.
-      std::size_t limit = std::min(rlen_, rd_ + (n - out.size()));
-      std::size_t i = rd_;
-      const char* b = buf_.get();
-      if (text_) {
-        while (i < limit && b[i] != '\n' && b[i] != '\r' && b[i] != kCtrlZ) ++i;
-      } else {
-        const void* lf = std::memchr(b + i, '\n', limit - i);
-        i = lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - b) : limit;
-      }
-      if (i > rd_) {
-        out.append(b + rd_, i - rd_);
-        rd_ = i;
-        continue;
-      }
-    }
-    int c = GetChar();
-    if (c < 0) break;
-    out.push_back(static_cast<char>(c));
-    if (c == '\n') break;
-  }
-  return !out.empty();
-}
-
-std::size_t Stream::ReadRaw(char* dst, std::size_t n) {
-  if (fd_ < 0 || !readable_) return 0;
-  std::size_t got = 0;
-  while (got < n) {
-    if (!text_ && rd_ < rlen_) {
-      std::size_t take = std::min(n - got, rlen_ - rd_);
-      std::memcpy(dst + got, buf_.get() + rd_, take);
-      rd_ += take;
-      got += take;
-      continue;
-    }
-    int c = GetChar();
-    if (c < 0) break;
-    dst[got++] = static_cast<char>(c);
-  }
-  return got;
-}
-
-bool Stream::WriteRawBytes(const char* p, std::size_t n) {
-  if (append_ && wlen_ == 0) {
-    // A run of appends starts at the current end of the file.
-    struct stat st;
-    if (fstat(fd_, &st) != 0) return false;
-    buf_pos_ = st.st_size;
-    rd_ = rlen_ = 0;
-  }
-  while (n > 0) {
-    if (rd_ == kBufSize) {
-      if (!FlushWrites()) return false;
-      buf_pos_ += static_cast<std::int64_t>(rd_);
-      rd_ = rlen_ = 0;
-    }
-    std::size_t chunk = std::min(n, kBufSize - rd_);
-    std::memcpy(buf_.get() + rd_, p, chunk);
-    if (wlen_ == 0) {
-      wstart_ = rd_;
-      wlen_ = rd_ + chunk;
-    } else {
-      wstart_ = std::min(wstart_, rd_);
-      wlen_ = std::max(wlen_, rd_ + chunk);
-    }
-    rd_ += chunk;
-    rlen_ = std::max(rlen_, rd_);
-    p += chunk;
-    n -= chunk;
-  }
-  return true;
-}
-
-bool Stream::Write(std::string_view bytes) {
-  if (fd_ < 0 || !writable_) return false;
-  if (!text_) return WriteRawBytes(bytes.data(), bytes.size());
-  std::size_t start = 0;
-  while (start < bytes.size()) {
-    std::size_t lf = bytes.find('\n', start);
-    std::size_t end = lf == std::string_view::npos ? bytes.size() : lf;
-    if (!WriteRawBytes(bytes.data() + start, end - start)) return false;
-    if (lf == std::string_view::npos) break;
-    if (!WriteRawBytes("\r\n", 2)) return false;
-    start = lf + 1;
-  }
-  return true;
-}
-
-bool Stream::Printf(const char* format, ...) {
-  char small[512];
-  va_list args;
-  va_start(args, format);
-  va_list again;
-  va_copy(again, args);
-  int n = std::vsnprintf(small, sizeof small, format, args);
-  va_end(args);
-  bool ok;
-  if (n < 0) {
-    ok = false;
-  } else if (static_cast<std::size_t>(n) < sizeof small) {
-    ok = Write(std::string_view(small, static_cast<std::size_t>(n)));
-  } else {
-    std::string big(static_cast<std::size_t>(n) + 1, '\0');
-    std::vsnprintf(big.data(), big.size(), format, again);
-    big.resize(static_cast<std::size_t>(n));
-    ok = Write(big);
-  }
-  va_end(again);
-  return ok;
-}
-
-bool Stream::Seek(std::int64_t offset) {
-  if (fd_ < 0 || offset < 0) return false;
-  if (append_ && wlen_ != 0 && !FlushWrites()) return false;
-  eof_seen_ = false;
-  std::int64_t end = buf_pos_ + static_cast<std::int64_t>(rlen_);
-  if (offset >= buf_pos_ && offset <= end && (buf_gen_ == g_write_generation || wlen_ != 0)) {
-    rd_ = static_cast<std::size_t>(offset - buf_pos_);
-    return true;
-  }
-  if (!FlushWrites()) return false;
-  buf_pos_ = offset;
-  rd_ = rlen_ = 0;
-  return true;
-}
-
-bool Stream::SeekEnd() {
-  std::int64_t size = Size();
-  return size >= 0 && Seek(size);
-}
-
-std::int64_t Stream::Tell() {
-  if (fd_ < 0) return -1;
-  return buf_pos_ + static_cast<std::int64_t>(rd_);
-}
-
-std::int64_t Stream::Size() {
-  if (fd_ < 0) return -1;
+std::int64_t SizeOf(FileId f) {
   struct stat st;
-  if (fstat(fd_, &st) != 0) return -1;
-  std::int64_t size = st.st_size;
-  if (wlen_ != 0) size = std::max(size, buf_pos_ + static_cast<std::int64_t>(wlen_));
-  return size;
+  if (fstat(static_cast<int>(f), &st) != 0) return -1;
+  return st.st_size;
 }
 
-bool Stream::Truncate(std::int64_t length) {
-  if (fd_ < 0 || !writable_ || length < 0) return false;
-  if (!FlushWrites()) return false;
-  DropBuffer();  // keeps the position
-  buf_gen_ = ++g_write_generation;
-  return ftruncate(fd_, length) == 0;
-}
+bool Resize(FileId f, std::int64_t length) { return ftruncate(static_cast<int>(f), length) == 0; }
 
-bool Stream::Flush() {
-  if (fd_ < 0) return false;
-  return FlushWrites() && !failed_;
-}
+bool CloseFile(FileId f) { return close(static_cast<int>(f)) == 0; }
 
-bool Stream::Close() {
-  if (fd_ < 0) return false;
-  bool ok = FlushWrites() && !failed_;
-  if (close(fd_) != 0) ok = false;
-  fd_ = -1;
-  buf_.reset();
-  rd_ = rlen_ = wstart_ = wlen_ = 0;
-  return ok;
-}
-
-}  // namespace platform
+}  // namespace platform::detail

@@ -1,7 +1,5 @@
 #include "tests/support/sandbox.h"
 
-#include <unistd.h>
-
 #include <cstdlib>
 #include <fstream>
 #include <random>
@@ -10,6 +8,25 @@
 #include "platform/files.h"
 
 namespace vektest {
+
+
+namespace {
+
+// A new folder of its own under the system's temporary folder.
+fs::path MakeUniqueFolder() {
+  std::random_device seed;
+  std::mt19937_64 rng(seed());
+  const fs::path base = fs::temp_directory_path();
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    char name[32];
+    std::snprintf(name, sizeof name, "vektest-%012llx",
+                  static_cast<unsigned long long>(rng() & 0xFFFFFFFFFFFFull));
+    if (fs::create_directory(base / name)) return base / name;
+  }
+  throw std::runtime_error("cannot make a temporary folder");
+}
+
+}  // namespace
 
 platform::Answer RecordingUi::MessageBox(std::string_view text, std::string_view caption,
                                          platform::Icon icon, platform::Buttons buttons) {
@@ -23,18 +40,16 @@ platform::Answer RecordingUi::MessageBox(std::string_view text, std::string_view
 
 Sandbox::Sandbox() {
   old_cwd_ = fs::current_path();
-  std::string tmpl = (fs::temp_directory_path() / "vektest-XXXXXX").string();
-  if (!mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
-  root = tmpl;
+  root = MakeUniqueFolder();
   data = root / "Zelk" / "Vek";
   temp = root / "tmp";
   fs::create_directories(data);
   fs::create_directories(temp);
-  if (const char* t = std::getenv("TMPDIR")) {
+  if (const char* t = std::getenv(kTempVariable)) {
     had_tmpdir_ = true;
     old_tmpdir_ = t;
   }
-  setenv("TMPDIR", temp.c_str(), 1);
+  SetEnv(kTempVariable, temp.string());
   old_drive_c_ = platform::DriveC();
   platform::SetDriveC(root.string());
   fs::current_path(data);
@@ -44,8 +59,8 @@ Sandbox::~Sandbox() {
   std::error_code ec;
   fs::current_path(old_cwd_, ec);
   platform::SetDriveC(old_drive_c_);
-  if (had_tmpdir_) setenv("TMPDIR", old_tmpdir_.c_str(), 1);
-  else unsetenv("TMPDIR");
+  if (had_tmpdir_) SetEnv(kTempVariable, old_tmpdir_);
+  else UnsetEnv(kTempVariable);
   // Read-only entries must be made writable before the tree can go.
   for (auto it = fs::recursive_directory_iterator(root, ec); !ec && it != fs::recursive_directory_iterator();
        it.increment(ec)) {

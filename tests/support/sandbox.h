@@ -3,7 +3,7 @@
 //   ROOT/            drive C: (mapped with platform::SetDriveC)
 //   ROOT/Zelk/Vek    the data folder, the current folder during the test
 //   ROOT/Glebrium    the legacy folder (not created)
-//   ROOT/tmp         TMPDIR, the user's temporary folder
+//   ROOT/tmp         TMPDIR (TMP on Windows), the user's temporary folder
 #pragma once
 
 #include <gtest/gtest.h>
@@ -76,6 +76,12 @@ class SandboxTest : public ::testing::Test {
   Sandbox box;
   RecordingUi ui;
 };
+
+// The environment variable that names the user's temporary folder (TMPDIR;
+// TMP on Windows), and portable ways to set and clear a variable.
+extern const char* const kTempVariable;
+void SetEnv(const char* name, const std::string& value);
+void UnsetEnv(const char* name);
 
 // Record builders for exact-byte assertions.
 // The text left-justified and padded with spaces to the width (cut when longer).

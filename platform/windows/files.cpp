@@ -1,0 +1,503 @@
+// The Win32 file system. Names already match without regard to case and the
+// file operations already refuse what the converter expects them to refuse;
+// what is left here is drive C: as a folder (--drive-c) and the code page 1252
+// names of the program.
+#include "platform/files.h"
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+// Our own functions of these names, not the A/W macros.
+#undef CopyFile
+#undef DeleteFile
+#undef MessageBox
+#undef MoveFile
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <utility>
+
+#include "platform/fold.h"
+#include "platform/os.h"
+#include "platform/windows/host.h"
+
+namespace platform {
+namespace win {
+
+std::wstring Wide(std::string_view text) {
+  if (text.empty()) return std::wstring();
+  const int n = static_cast<int>(text.size());
+  std::wstring out(static_cast<std::size_t>(n), L'\0');
+  // Every byte of code page 1252 has a UTF-16 unit, so the length stays.
+  int got = MultiByteToWideChar(1252, 0, text.data(), n, out.data(), n);
+  out.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+  return out;
+}
+
+std::string Narrow(std::wstring_view text) {
+  if (text.empty()) return std::string();
+  const int n = static_cast<int>(text.size());
+  int need = WideCharToMultiByte(1252, 0, text.data(), n, nullptr, 0, nullptr, nullptr);
+  if (need <= 0) return std::string();
+  std::string out(static_cast<std::size_t>(need), '\0');
+  WideCharToMultiByte(1252, 0, text.data(), n, out.data(), need, nullptr, nullptr);
+  return out;
+}
+
+}  // namespace win
+
+namespace {
+
+using detail::FoldText;
+using win::Narrow;
+using win::Wide;
+
+bool IsSep(char c) { return c == '\\' || c == '/'; }
+bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+bool HasDrive(std::string_view p) { return p.size() >= 2 && p[1] == ':' && IsLetter(p[0]); }
+bool OnDriveC(std::string_view p) { return HasDrive(p) && (p[0] | 0x20) == 'c'; }
+
+// Paths of this length and more need the \\?\ form in the W calls.
+constexpr std::size_t kMaxPath = MAX_PATH;
+
+std::string Cwd() {
+  DWORD need = GetCurrentDirectoryW(0, nullptr);
+  if (need == 0) return std::string();
+  std::wstring buf(need, L'\0');
+  DWORD got = GetCurrentDirectoryW(need, buf.data());
+  if (got == 0 || got >= need) return std::string();
+  buf.resize(got);
+  return Narrow(buf);
+}
+
+// The long spelling of an existing path (no 8.3 short names), else the path.
+std::string LongForm(const std::string& p) {
+  std::wstring w = Wide(p);
+  DWORD need = GetLongPathNameW(w.c_str(), nullptr, 0);
+  if (need == 0) return p;
+  std::wstring buf(need, L'\0');
+  DWORD got = GetLongPathNameW(w.c_str(), buf.data(), need);
+  if (got == 0 || got >= need) return p;
+  buf.resize(got);
+  return Narrow(buf);
+}
+
+std::string FullPath(const std::string& p) {
+  std::wstring w = Wide(p);
+  DWORD need = GetFullPathNameW(w.c_str(), 0, nullptr, nullptr);
+  if (need == 0) return std::string();
+  std::wstring buf(need, L'\0');
+  DWORD got = GetFullPathNameW(w.c_str(), need, buf.data(), nullptr);
+  if (got == 0 || got >= need) return std::string();
+  buf.resize(got);
+  return Narrow(buf);
+}
+
+std::string StripTrailingSeps(std::string s) {
+  while (s.size() > 1 && IsSep(s.back()) && !(s.size() == 3 && s[1] == ':')) s.pop_back();
+  return s;
+}
+
+// The relative part of the path when it lies inside the folder ("" for the
+// folder itself), compared without regard to case.
+std::optional<std::string> Inside(const std::string& path, const std::string& folder) {
+  if (folder.empty()) return std::nullopt;
+  const std::string p = FoldText(path);
+  const std::string f = FoldText(folder);
+  if (StripTrailingSeps(p) == f) return std::string();
+  const std::string prefix = IsSep(f.back()) ? f : f + "\\";
+  if (p.compare(0, prefix.size(), prefix) != 0) return std::nullopt;
+  return path.substr(prefix.size());
+}
+
+// ---- drive C: ------------------------------------------------------------
+
+struct Drive {
+  std::string given;     // as set
+  std::string absolute;  // full host path, without a trailing separator
+};
+
+Drive& DriveState() {
+  static Drive d = [] {
+    Drive init;
+    if (const char* e = std::getenv("VEKCONV_DRIVE_C")) {
+      init.given = e;
+      init.absolute = StripTrailingSeps(FullPath(init.given));
+    }
+    return init;
+  }();
+  return d;
+}
+
+bool Mapped() { return !DriveState().given.empty(); }
+
+// The path, given as a host path, lies inside the drive C: folder.
+std::optional<std::string> InsideDriveC(const std::string& host) {
+  if (!Mapped()) return std::nullopt;
+  const std::string& root = DriveState().absolute;
+  if (auto rel = Inside(host, root)) return rel;
+  const std::string long_root = LongForm(root);
+  if (auto rel = Inside(host, long_root)) return rel;
+  const std::string long_host = LongForm(host);
+  if (auto rel = Inside(long_host, root)) return rel;
+  return Inside(long_host, long_root);
+}
+
+std::optional<std::string> CwdInsideDriveC(std::string* cwd_out) {
+  std::string cwd = Cwd();
+  if (cwd_out) *cwd_out = cwd;
+  if (cwd.empty()) return std::nullopt;
+  return InsideDriveC(cwd);
+}
+
+// A host path on the real drive C: while C: stands for a folder: written in
+// the "\\?\C:" form, it is not taken for a path of the mapped drive.
+std::string AsProgramText(const std::string& host) {
+  if (Mapped() && OnDriveC(host) && !InsideDriveC(host)) return "\\\\?\\" + host;
+  return host;
+}
+
+// ---- path resolution ----------------------------------------------------
+
+// Windows drops trailing spaces and dots from every name in a path
+// ("F10.DAT " and "F10.DAT." open F10.DAT); "." and ".." stay.
+std::string_view TrimComponent(std::string_view part) {
+  if (part == "." || part == "..") return part;
+  while (!part.empty() && (part.back() == ' ' || part.back() == '.')) part.remove_suffix(1);
+  return part;
+}
+
+void AppendParts(std::string_view text, std::vector<std::string>& parts) {
+  for (std::size_t i = 0; i < text.size();) {
+    std::size_t j = i;
+    while (j < text.size() && !IsSep(text[j])) ++j;
+    std::string_view part = TrimComponent(text.substr(i, j - i));
+    if (part == "..") {
+      if (!parts.empty()) parts.pop_back();  // never above the root, as Windows
+    } else if (!part.empty() && part != ".") {
+      parts.emplace_back(part);
+    }
+    i = j + 1;
+  }
+}
+
+// Splits an absolute host path into its root ("X:" or "\\server\share") and
+// the rest.
+bool SplitRoot(std::string_view p, std::string& root, std::string_view& rest) {
+  if (HasDrive(p)) {
+    root = std::string(1, static_cast<char>(p[0] & ~0x20)) + ":";
+    rest = p.substr(2);
+    return true;
+  }
+  if (p.size() >= 2 && IsSep(p[0]) && IsSep(p[1])) {
+    std::size_t server_end = 2;
+    while (server_end < p.size() && !IsSep(p[server_end])) ++server_end;
+    std::size_t share_end = server_end + 1;
+    while (share_end < p.size() && !IsSep(p[share_end])) ++share_end;
+    if (server_end == 2 || share_end > p.size() || share_end == server_end + 1) return false;
+    root = "\\\\" + std::string(p.substr(2, server_end - 2)) + "\\" +
+           std::string(p.substr(server_end + 1, share_end - server_end - 1));
+    rest = p.substr(std::min(share_end, p.size()));
+    return true;
+  }
+  return false;
+}
+
+std::optional<std::string> Resolve(std::string_view path) {
+  if (path.empty()) return std::nullopt;
+  std::string text(path);
+  bool real = false;  // names the host's own drives even while C: is mapped
+  if (text.size() >= 4 && IsSep(text[0]) && IsSep(text[1]) && (text[2] == '?' || text[2] == '.') &&
+      IsSep(text[3])) {
+    text.erase(0, 4);
+    real = true;
+    if (text.size() >= 4 && FoldText(text.substr(0, 3)) == "unc" && IsSep(text[3])) text.replace(0, 3, "\\");
+  }
+
+  std::string base;          // an absolute host path the rest is relative to
+  std::string_view rest;     // the part of the text after its root
+  std::string root;
+  std::string_view base_rest;
+  if (HasDrive(text)) {
+    rest = std::string_view(text).substr(2);
+    const bool rooted = !rest.empty() && IsSep(rest[0]);
+    if (!real && OnDriveC(text) && Mapped()) {
+      if (rooted && InsideDriveC(text)) {
+        base = text.substr(0, 2);  // already a host path inside the folder
+      } else if (!rooted && CurrentDrive() == 'C') {
+        base = Cwd();  // "C:name" is relative to the current folder
+      } else {
+        base = DriveState().absolute;
+      }
+    } else if (rooted) {
+      base = text.substr(0, 2);
+    } else {
+      base = FullPath(text.substr(0, 2));  // that drive's current folder
+    }
+  } else if (text.size() >= 2 && IsSep(text[0]) && IsSep(text[1])) {
+    std::string_view after;
+    if (!SplitRoot(text, root, after)) return std::nullopt;
+    base = root;
+    rest = std::string_view(text).substr(text.size() - after.size());
+  } else if (IsSep(text[0])) {
+    rest = text;
+    if (CurrentDrive() == 'C') {
+      base = DriveState().absolute;
+    } else {
+      std::string cwd = Cwd();
+      std::string_view ignored;
+      if (!SplitRoot(cwd, root, ignored)) return std::nullopt;
+      base = root;
+    }
+  } else {
+    rest = text;
+    base = Cwd();
+  }
+  if (base.empty() || !SplitRoot(base, root, base_rest)) return std::nullopt;
+
+  std::vector<std::string> parts;
+  AppendParts(base_rest, parts);
+  AppendParts(rest, parts);
+  std::string host = root;
+  for (const std::string& p : parts) host += "\\" + p;
+  if (parts.empty()) host += "\\";
+  if (host.size() >= kMaxPath) {
+    host = host[1] == ':' ? "\\\\?\\" + host : "\\\\?\\UNC\\" + host.substr(2);
+  }
+  return host;
+}
+
+std::optional<WIN32_FILE_ATTRIBUTE_DATA> Stat(std::string_view path) {
+  std::optional<std::wstring> w = win::WidePath(path);
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!w || !GetFileAttributesExW(w->c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
+  return data;
+}
+
+constexpr unsigned kKnownAttributes = kAttrReadOnly | kAttrHidden | kAttrSystem | kAttrFolder | kAttrArchive;
+
+std::int64_t SizeOf(DWORD attributes, DWORD high, DWORD low) {
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) return 0;
+  return static_cast<std::int64_t>((static_cast<std::uint64_t>(high) << 32) | low);
+}
+
+}  // namespace
+
+std::optional<std::wstring> win::WidePath(std::string_view path) {
+  std::optional<std::string> host = Resolve(path);
+  if (!host) return std::nullopt;
+  return Wide(*host);
+}
+
+// ---- drives and the current folder -------------------------------------
+
+void SetDriveC(std::string host_folder) {
+  Drive& d = DriveState();
+  d.absolute = host_folder.empty() ? std::string() : StripTrailingSeps(FullPath(host_folder));
+  d.given = std::move(host_folder);
+}
+
+const std::string& DriveC() { return DriveState().given; }
+
+std::string CurrentFolder() {
+  std::string cwd;
+  std::optional<std::string> rel = CwdInsideDriveC(&cwd);
+  if (!rel) return AsProgramText(cwd);
+  std::string out = "C:\\" + *rel;
+  std::replace(out.begin(), out.end(), '/', '\\');
+  return out;
+}
+
+char CurrentDrive() {
+  if (Mapped()) return CwdInsideDriveC(nullptr) ? 'C' : 0;
+  return OnDriveC(Cwd()) ? 'C' : 0;
+}
+
+bool SetCurrentFolder(std::string_view path) {
+  std::optional<std::string> host = Resolve(path);
+  // The folder's own spelling, so that the folder line shows it as it is.
+  return host && SetCurrentDirectoryW(Wide(LongForm(*host)).c_str());
+}
+
+std::optional<std::string> HostPath(std::string_view path) { return Resolve(path); }
+
+// ---- queries -----------------------------------------------------------
+
+bool Exists(std::string_view path) { return Stat(path).has_value(); }
+
+bool IsFolder(std::string_view path) {
+  auto st = Stat(path);
+  return st && (st->dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::int64_t FileSize(std::string_view path) {
+  auto st = Stat(path);
+  if (!st) return -1;
+  return SizeOf(st->dwFileAttributes, st->nFileSizeHigh, st->nFileSizeLow);
+}
+
+std::optional<unsigned> Attributes(std::string_view path) {
+  auto st = Stat(path);
+  if (!st) return std::nullopt;
+  return static_cast<unsigned>(st->dwFileAttributes) & kKnownAttributes;
+}
+
+bool IsReadOnly(std::string_view path) {
+  std::optional<unsigned> a = Attributes(path);
+  return a && (*a & kAttrReadOnly);
+}
+
+bool SetReadOnly(std::string_view path, bool read_only) {
+  std::optional<std::wstring> w = win::WidePath(path);
+  if (!w) return false;
+  DWORD a = GetFileAttributesW(w->c_str());
+  if (a == INVALID_FILE_ATTRIBUTES) return false;
+  DWORD b = read_only ? (a | FILE_ATTRIBUTE_READONLY) : (a & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+  if (b == a) return true;
+  return SetFileAttributesW(w->c_str(), b != 0 ? b : FILE_ATTRIBUTE_NORMAL);
+}
+
+// ---- directory search --------------------------------------------------
+
+std::vector<FindEntry> FindFiles(std::string_view pattern) {
+  std::vector<FindEntry> out;
+  std::size_t cut = pattern.find_last_of("\\/");
+  std::string folder_text;
+  std::string_view pat;
+  if (cut != std::string_view::npos) {
+    folder_text = std::string(pattern.substr(0, cut + 1));
+    pat = pattern.substr(cut + 1);
+  } else if (HasDrive(pattern)) {
+    folder_text = std::string(pattern.substr(0, 2));
+    pat = pattern.substr(2);
+  } else {
+    folder_text = ".";
+    pat = pattern;
+  }
+  if (pat.empty()) return out;
+  std::optional<std::string> folder = Resolve(folder_text);
+  if (!folder) return out;
+
+  // The matching is ours rather than the system's, whose patterns also match
+  // the short 8.3 names ("*.DAT" would find "F10.DATA").
+  const bool one_name = pat.find_first_of("*?") == std::string_view::npos && pat != "." && pat != "..";
+  std::string query = *folder;
+  if (query.back() != '\\') query += '\\';
+  query += one_name ? std::string(pat) : std::string("*");
+  WIN32_FIND_DATAW fd;
+  HANDLE h = FindFirstFileExW(Wide(query).c_str(), FindExInfoBasic, &fd, FindExSearchNameMatch, nullptr, 0);
+  if (h == INVALID_HANDLE_VALUE) return out;
+  do {
+    std::string name = Narrow(fd.cFileName);
+    if (!one_name && !WildcardMatch(pat, name)) continue;
+    FindEntry e;
+    e.name = std::move(name);
+    e.size = SizeOf(fd.dwFileAttributes, fd.nFileSizeHigh, fd.nFileSizeLow);
+    e.attributes = static_cast<unsigned>(fd.dwFileAttributes) & kKnownAttributes;
+    out.push_back(std::move(e));
+  } while (FindNextFileW(h, &fd));
+  FindClose(h);
+  std::sort(out.begin(), out.end(), [](const FindEntry& a, const FindEntry& b) {
+    int c = detail::CompareFolded(a.name, b.name);
+    return c != 0 ? c < 0 : a.name < b.name;
+  });
+  return out;
+}
+
+// ---- operations --------------------------------------------------------
+
+static bool ReadOnlyEntry(const std::wstring& host) {
+  DWORD a = GetFileAttributesW(host.c_str());
+  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_READONLY);
+}
+
+bool CopyFile(std::string_view from, std::string_view to, bool fail_if_exists) {
+  std::optional<std::wstring> src = win::WidePath(from);
+  std::optional<std::wstring> dst = win::WidePath(to);
+  // Windows refuses a read-only target by itself; said here too, because a
+  // file system that keeps the attribute only as a permission (wine run by
+  // an administrator) would not.
+  if (!src || !dst || ReadOnlyEntry(*dst)) return false;
+  return CopyFileW(src->c_str(), dst->c_str(), fail_if_exists ? TRUE : FALSE);
+}
+
+bool MoveFile(std::string_view from, std::string_view to) {
+  std::optional<std::string> src = Resolve(from);
+  std::optional<std::string> dst = Resolve(to);
+  if (!src || !dst) return false;
+  const std::wstring wsrc = Wide(*src);
+  const std::wstring wdst = Wide(*dst);
+  if (*src != *dst && FoldText(*src) == FoldText(*dst)) {
+    // The same entry in another letter case: by way of a passing name, as
+    // not every file system renames a name to itself.
+    if (GetFileAttributesW(wsrc.c_str()) == INVALID_FILE_ATTRIBUTES) return false;
+    const std::wstring passing = wsrc + L".vekmove-" + std::to_wstring(GetCurrentProcessId());
+    if (!MoveFileExW(wsrc.c_str(), passing.c_str(), 0)) return false;
+    if (MoveFileExW(passing.c_str(), wdst.c_str(), 0)) return true;
+    MoveFileExW(passing.c_str(), wsrc.c_str(), 0);
+    return false;
+  }
+  // Without MOVEFILE_REPLACE_EXISTING an existing target makes it fail; a
+  // file moves to another volume by copy and delete, a folder does not.
+  return MoveFileExW(wsrc.c_str(), wdst.c_str(), MOVEFILE_COPY_ALLOWED);
+}
+
+bool DeleteFile(std::string_view path) {
+  std::optional<std::wstring> w = win::WidePath(path);
+  return w && DeleteFileW(w->c_str());
+}
+
+bool CreateFolder(std::string_view path) {
+  std::optional<std::wstring> w = win::WidePath(path);
+  return w && CreateDirectoryW(w->c_str(), nullptr);
+}
+
+bool RemoveFolder(std::string_view path) {
+  std::optional<std::wstring> w = win::WidePath(path);
+  return w && RemoveDirectoryW(w->c_str());
+}
+
+// ---- busy probe --------------------------------------------------------
+
+bool IsLockedByOther(std::string_view path) {
+  std::optional<std::wstring> w = win::WidePath(path);
+  if (!w) return false;
+  // Sharing reading only: refused while anyone has the file open for writing.
+  HANDLE h = CreateFileW(w->c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    DWORD e = GetLastError();
+    return e == ERROR_SHARING_VIOLATION || e == ERROR_LOCK_VIOLATION;
+  }
+  CloseHandle(h);
+  return false;
+}
+
+// ---- temporary folder, clock, sleep -------------------------------------
+
+std::string TempFolder() {
+  wchar_t buf[MAX_PATH + 2];
+  DWORD n = GetTempPathW(MAX_PATH + 2, buf);
+  if (n == 0 || n > MAX_PATH + 1) return std::string();
+  std::string s = Narrow(std::wstring_view(buf, n));
+  if (s.empty()) return s;
+  if (!IsSep(s.back())) s += '\\';
+  return AsProgramText(s);
+}
+
+Date detail::SystemToday() {
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  return Date{now.wYear, now.wMonth, now.wDay};
+}
+
+void SleepMs(int ms) {
+  if (ms > 0) Sleep(static_cast<DWORD>(ms));
+}
+
+}  // namespace platform
