@@ -10,7 +10,9 @@
 #include "app/dialog.h"
 #include "app/report.h"
 #include "app/sample_install.h"
+#if VEKCONV_TERMINAL_DIALOG
 #include "app/terminal_dialog.h"
+#endif
 #include "platform/console.h"
 #include "platform/files.h"
 #include "platform/stream.h"
@@ -170,9 +172,14 @@ int Main(int argc, char** argv) {
   }
   if (convert->parsed()) return Convert(s);
 
+#if VEKCONV_TERMINAL_DIALOG
   if (platform::StdinIsTerminal() && platform::StdoutIsTerminal()) return RunTerminalDialog();
   std::cerr << "vekconv: the conversion dialog needs a terminal on stdin and stdout; "
                "run 'vekconv convert' to convert the data folder without it.\n";
+#else
+  std::cerr << "vekconv: this build has no conversion dialog yet; "
+               "run 'vekconv convert' to convert the data folder.\n";
+#endif
   return 2;
 }
 

@@ -17,6 +17,11 @@ std::optional<Date>& TodayOverride() {
   return d;
 }
 
+std::optional<std::string>& TempFolderOverride() {
+  static std::optional<std::string> folder;
+  return folder;
+}
+
 }  // namespace
 
 bool WildcardMatch(std::string_view pattern, std::string_view name) {
@@ -54,5 +59,9 @@ Date Today() {
 }
 
 void SetToday(std::optional<Date> date) { TodayOverride() = date; }
+
+std::string TempFolder() { return TempFolderOverride() ? *TempFolderOverride() : detail::SystemTempFolder(); }
+
+void SetTempFolder(std::optional<std::string> folder) { TempFolderOverride() = std::move(folder); }
 
 }  // namespace platform

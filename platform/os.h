@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "platform/files.h"
@@ -33,5 +34,7 @@ bool CloseFile(FileId f);
 
 // The date on the system clock, in local time.
 Date SystemToday();
+// The user's temporary folder as the system gives it, ending in a separator.
+std::string SystemTempFolder();
 
 }  // namespace platform::detail

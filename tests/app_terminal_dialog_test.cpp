@@ -1,4 +1,5 @@
 // The conversion dialog in a terminal, driven through tmux as a user would.
+#ifndef _WIN32  // the terminal dialog is the Linux front end
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -218,3 +219,5 @@ TEST_F(TerminalDialogTest, WithoutATerminalPointsToTheConvertCommand) {
 }
 
 }  // namespace
+
+#endif  // _WIN32

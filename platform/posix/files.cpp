@@ -359,6 +359,16 @@ bool WriteAll(int fd, const char* p, std::size_t n) {
 }
 
 bool CopyBytes(int in, int out) {
+  // In the kernel where it can (no trip of every byte through this process),
+  // as cp does; by reading and writing where it cannot.
+  for (bool first = true;; first = false) {
+    ssize_t r = copy_file_range(in, nullptr, out, nullptr, std::size_t{1} << 30, 0);
+    if (r > 0) continue;
+    if (r == 0) return true;
+    if (errno == EINTR) continue;
+    if (!first || (errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP)) return false;
+    break;
+  }
   std::vector<char> buf(1 << 16);
   for (;;) {
     ssize_t r = read(in, buf.data(), buf.size());
@@ -655,15 +665,7 @@ bool IsLockedByOther(std::string_view path) {
 
 // ---- temporary folder, clock, sleep -------------------------------------
 
-std::optional<std::string>& TempFolderOverride() {
-  static std::optional<std::string> folder;
-  return folder;
-}
-
-void SetTempFolder(std::optional<std::string> folder) { TempFolderOverride() = std::move(folder); }
-
-std::string TempFolder() {
-  if (TempFolderOverride()) return *TempFolderOverride();
+std::string detail::SystemTempFolder() {
   const char* t = std::getenv("TMPDIR");
   std::string s = (t && *t) ? t : "/tmp";
   if (s.back() != '/') s += '/';

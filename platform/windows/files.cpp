@@ -480,7 +480,7 @@ bool IsLockedByOther(std::string_view path) {
 
 // ---- temporary folder, clock, sleep -------------------------------------
 
-std::string TempFolder() {
+std::string detail::SystemTempFolder() {
   wchar_t buf[MAX_PATH + 2];
   DWORD n = GetTempPathW(MAX_PATH + 2, buf);
   if (n == 0 || n > MAX_PATH + 1) return std::string();
