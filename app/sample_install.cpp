@@ -987,7 +987,7 @@ bool WriteNotes(Gen& g) {
         note += r.Pick(words.notes);
       }
       w.Put(r.PerMille(900) ? "1" : "2", 1).Put(g.Code(r.Below(g.opt.members)), 10);
-      w.Put(Fmt("%05zu", note.size()), 5).Raw(note);
+      w.Put(Fmt("%05lld", static_cast<long long>(note.size())), 5).Raw(note);
       if (!w.EndRecord()) return false;
     }
     return true;

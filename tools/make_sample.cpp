@@ -62,7 +62,7 @@ int main(int argc, char** argv) {
     std::printf("%14lld  %s\n", static_cast<long long>(f.bytes), f.path.c_str());
     total += f.bytes;
   }
-  std::printf("%zu files, %lld bytes, %lld members, seed %llu\n", files.size(), static_cast<long long>(total),
+  std::printf("%llu files, %lld bytes, %lld members, seed %llu\n", static_cast<unsigned long long>(files.size()), static_cast<long long>(total),
               static_cast<long long>(options.members), static_cast<unsigned long long>(options.seed));
   if (!ok) {
     std::fprintf(stderr, "make_sample: %s\n", error.c_str());
