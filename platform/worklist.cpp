@@ -71,13 +71,27 @@ std::size_t WorkList::ChunkFor(std::string_view text, bool after_equal) const {
 }
 
 template <class Less>
-int WorkList::LowerBound(Less less) const {
-  auto chunk = std::partition_point(chunks_.begin(), chunks_.end(),
-                                    [&](const std::vector<std::string>& v) { return less(v.back()); });
-  if (chunk == chunks_.end()) return -1;
-  auto at = std::partition_point(chunk->begin(), chunk->end(), less);
-  return static_cast<int>(IndexOf(static_cast<std::size_t>(chunk - chunks_.begin()),
-                                  static_cast<std::size_t>(at - chunk->begin())));
+WorkList::Pos WorkList::LowerBound(Less less) const {
+  // The first chunk whose last entry is not less than the key. Lookups tend
+  // to come in key order (sorted files): the chunk of the last lookup, or the
+  // one after it, is tried before a bisection of all chunks.
+  const std::size_t n = chunks_.size();
+  auto holds = [&](std::size_t c) { return !less(chunks_[c].back()) && (c == 0 || less(chunks_[c - 1].back())); };
+  std::size_t c;
+  if (hint_ < n && holds(hint_)) {
+    c = hint_;
+  } else if (hint_ + 1 < n && holds(hint_ + 1)) {
+    c = hint_ + 1;
+  } else {
+    c = static_cast<std::size_t>(
+        std::partition_point(chunks_.begin(), chunks_.end(),
+                             [&](const std::vector<std::string>& v) { return less(v.back()); }) -
+        chunks_.begin());
+    if (c == n) return Pos{n, 0};
+  }
+  hint_ = c;
+  const std::vector<std::string>& v = chunks_[c];
+  return Pos{c, static_cast<std::size_t>(std::partition_point(v.begin(), v.end(), less) - v.begin())};
 }
 
 int WorkList::Add(std::string_view text) {
@@ -115,15 +129,15 @@ int WorkList::Add(std::string_view text) {
 }
 
 int WorkList::FindExact(std::string_view text) const {
-  int i = LowerBound([&](const std::string& e) { return Compare(e, text) < 0; });
-  if (i < 0 || Compare(*Get(i), text) != 0) return -1;
-  return i;
+  Pos p = LowerBound([&](const std::string& e) { return Compare(e, text) < 0; });
+  if (p.chunk == chunks_.size() || Compare(chunks_[p.chunk][p.at], text) != 0) return -1;
+  return static_cast<int>(IndexOf(p.chunk, p.at));
 }
 
 int WorkList::FindPrefix(std::string_view key, std::size_t n) const {
-  int i = LowerBound([&](const std::string& e) { return CompareN(e, key, n) < 0; });
-  if (i < 0 || CompareN(*Get(i), key, n) != 0) return -1;
-  return i;
+  Pos p = LowerBound([&](const std::string& e) { return CompareN(e, key, n) < 0; });
+  if (p.chunk == chunks_.size() || CompareN(chunks_[p.chunk][p.at], key, n) != 0) return -1;
+  return static_cast<int>(IndexOf(p.chunk, p.at));
 }
 
 const std::string* WorkList::Get(int index) const {
@@ -165,10 +179,13 @@ int WorkList::Replace(int index, std::string_view text) {
   if (index < 0 || static_cast<std::size_t>(index) >= count_) return kError;
   // Add puts the text after the entries equal to it: the place stays when the
   // entry before is not greater and the entry after is greater.
-  const std::string* before = index > 0 ? Get(index - 1) : nullptr;
-  const std::string* after = Get(index + 1);
+  const Pos p = Locate(static_cast<std::size_t>(index));
+  const std::vector<std::string>& v = chunks_[p.chunk];
+  const std::string* before = p.at > 0 ? &v[p.at - 1] : p.chunk > 0 ? &chunks_[p.chunk - 1].back() : nullptr;
+  const std::string* after = p.at + 1 < v.size()             ? &v[p.at + 1]
+                             : p.chunk + 1 < chunks_.size() ? &chunks_[p.chunk + 1].front()
+                                                            : nullptr;
   if ((!before || Compare(*before, text) <= 0) && (!after || Compare(text, *after) < 0)) {
-    Pos p = Locate(static_cast<std::size_t>(index));
     chunks_[p.chunk][p.at].assign(text);
     return index;
   }

@@ -54,11 +54,12 @@ class WorkList {
   void RebuildCounts();
   void AddToCount(std::size_t chunk, std::ptrdiff_t delta);
   template <class Less>
-  int LowerBound(Less less) const;
+  Pos LowerBound(Less less) const;
 
   std::vector<std::vector<std::string>> chunks_;
   std::vector<std::size_t> tree_;  // Fenwick tree over chunk sizes
   std::size_t count_ = 0;
+  mutable std::size_t hint_ = 0;  // chunk of the last lookup
 };
 
 }  // namespace platform

@@ -127,6 +127,13 @@ TEST(WorkList, RandomOperationsMatchANaiveList) {
       if ((grow && rng() % 4 != 0) || naive.v.empty()) {
         std::string s = random_text();
         ASSERT_EQ(l.Add(s), naive.Add(s)) << s;
+      } else if (rng() % 3 == 0) {
+        // Replace is Delete followed by Add, whether it stays in place or not;
+        // a text that extends the entry usually keeps its place.
+        int i = static_cast<int>(rng() % naive.v.size());
+        std::string s = rng() % 2 ? naive.v[i] + letters[rng() % 8] : random_text();
+        naive.v.erase(naive.v.begin() + i);
+        ASSERT_EQ(l.Replace(i, s), naive.Add(s)) << s;
       } else {
         int i = static_cast<int>(rng() % naive.v.size());
         ASSERT_TRUE(l.Delete(i));
