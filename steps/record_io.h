@@ -55,6 +55,9 @@ class RecordReader : public LoadedRecord {
   // Loads record i. False when nothing of it lies in the file (the end of the
   // walk); a last record cut short loads with the bytes it has.
   bool Load(std::int64_t i);
+  // Closes the file before the end of the reader's scope, as before the file
+  // is deleted or moved (which Windows refuses for an open file).
+  void Close() { in_.Close(); }
 
  private:
   platform::Stream in_;

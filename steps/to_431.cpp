@@ -43,6 +43,7 @@ void ConvertF18() {
     out.Spaces(kF18Tail).Put(in.deleted() ? "+" : " ", 1);
     out.EndRecord();
   }
+  in.Close();  // an open file cannot be deleted on Windows
   if (out.Close()) platform::DeleteFile("F18.DAT");
 }
 
@@ -71,6 +72,7 @@ void ConvertF19() {
     out.Put(code, 6).Put(in.Field(kFieldB.offset, kFieldB.width), 2).Put(klass, 10).Spaces(202);
     out.EndRecord();
   }
+  in.Close();
   if (out.Close()) platform::DeleteFile("Config22.dat");
 }
 
