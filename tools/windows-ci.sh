@@ -13,6 +13,8 @@ command -v wine >/dev/null || need+=(wine wine64)
 [ -f /usr/src/googletest/CMakeLists.txt ] || need+=(googletest)
 [ -d /usr/include/CLI ] || need+=(libcli11-dev)
 command -v cmake >/dev/null || need+=(cmake)
+# The manual page is rendered as text for the Windows package.
+command -v groff >/dev/null || need+=(groff-base)
 if [ ${#need[@]} -gt 0 ]; then
   echo "windows-ci: installing ${need[*]}"
   apt-get update -qq
