@@ -51,13 +51,11 @@ std::optional<std::string> Prepare(const Settings& s) {
   return std::nullopt;
 }
 
-bool WriteJson(const std::string& path, const std::string& json) {
-  platform::Stream out = platform::Stream::Open(path, "wb");
-  return out && out.Write(json) && out.Close();
-}
 
 // The Convert command on the console, with the report of what it changed.
-int Convert(const Settings& s) {
+// `report` is the JSON report file, opened before the conversion (none when
+// not asked for).
+int Convert(const Settings& s, platform::Stream& report_file) {
   ConsoleUi::Options options;
   if (s.yes) options.answer = true;
   if (s.no) options.answer = false;
@@ -78,7 +76,7 @@ int Convert(const Settings& s) {
   platform::SetActiveUi(nullptr);
   ChangeReport report = watch.Finish();
   std::cout << '\n' << FormatReport(report) << std::flush;
-  if (!s.report.empty() && !WriteJson(s.report, ReportJson(report))) {
+  if (report_file && !(report_file.Write(ReportJson(report)) && report_file.Close())) {
     std::cerr << "vekconv: cannot write the report to " << s.report << '\n';
     return 1;
   }
@@ -87,7 +85,7 @@ int Convert(const Settings& s) {
 
 // A sample old installation, converted: what the tool does, on data that can
 // be thrown away.
-int Demo(Settings s) {
+int Demo(Settings s, platform::Stream& report_file) {
   std::string root = s.demo_folder;
   if (root.empty()) {
     std::string temp = platform::TempFolder();
@@ -127,7 +125,7 @@ int Demo(Settings s) {
     std::cerr << "vekconv: " << *error2 << '\n';
     return 1;
   }
-  int rc = Convert(s);
+  int rc = Convert(s, report_file);
   std::cout << "\nThe converted data folder is " << root << "/Zelk/Vek; the files it no longer needs are in "
             << Shown(steps::RetiredFolder()) << ".\n";
   return rc;
@@ -165,12 +163,23 @@ int Main(int argc, char** argv) {
     return cli.exit(e);
   }
 
-  if (demo->parsed()) return Demo(s);
+  // The report file is named as the user sees the paths when starting the
+  // program, so it is opened before the program takes its drive and folder;
+  // a file that cannot be written is told before anything is converted.
+  platform::Stream report_file;
+  if (!s.report.empty()) {
+    report_file = platform::Stream::Open(s.report, "wb");
+    if (!report_file) {
+      std::cerr << "vekconv: cannot write the report to " << s.report << '\n';
+      return 2;
+    }
+  }
+  if (demo->parsed()) return Demo(s, report_file);
   if (std::optional<std::string> error = Prepare(s)) {
     std::cerr << "vekconv: " << *error << '\n';
     return 2;
   }
-  if (convert->parsed()) return Convert(s);
+  if (convert->parsed()) return Convert(s, report_file);
 
 #if VEKCONV_TERMINAL_DIALOG
   if (platform::StdinIsTerminal() && platform::StdoutIsTerminal()) return RunTerminalDialog();

