@@ -145,7 +145,7 @@ int main(int argc, char** argv) {
   std::error_code ec;
   const fs::path root = fs::temp_directory_path(ec) / ("bench469-" + std::to_string(std::random_device{}()));
   if (!fs::create_directories(root / "Zelk", ec)) {
-    std::fprintf(stderr, "cannot create %s\n", root.c_str());
+    std::fprintf(stderr, "cannot create %s\n", root.string().c_str());
     return 1;
   }
   platform::SetDriveC(root.string());
