@@ -13,6 +13,9 @@
 #if VEKCONV_TERMINAL_DIALOG
 #include "app/terminal_dialog.h"
 #endif
+#if VEKCONV_WIN32_DIALOG
+#include "app/win32_dialog.h"
+#endif
 #include "platform/console.h"
 #include "platform/files.h"
 #include "platform/stream.h"
@@ -181,15 +184,18 @@ int Main(int argc, char** argv) {
   }
   if (convert->parsed()) return Convert(s, report_file);
 
-#if VEKCONV_TERMINAL_DIALOG
+#if VEKCONV_WIN32_DIALOG
+  return RunWin32Dialog();
+#elif VEKCONV_TERMINAL_DIALOG
   if (platform::StdinIsTerminal() && platform::StdoutIsTerminal()) return RunTerminalDialog();
   std::cerr << "vekconv: the conversion dialog needs a terminal on stdin and stdout; "
                "run 'vekconv convert' to convert the data folder without it.\n";
-#else
-  std::cerr << "vekconv: this build has no conversion dialog yet; "
-               "run 'vekconv convert' to convert the data folder.\n";
-#endif
   return 2;
+#else
+  std::cerr << "vekconv: this build has no conversion dialog; "
+               "run 'vekconv convert' to convert the data folder.\n";
+  return 2;
+#endif
 }
 
 }  // namespace app
