@@ -1,17 +1,6 @@
 #include "platform/console.h"
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-// Our own functions of these names, not the A/W macros.
-#undef CopyFile
-#undef DeleteFile
-#undef MessageBox
-#undef MoveFile
+#include "platform/windows/windows_api.h"
 
 #include <iostream>
 

@@ -1,18 +1,7 @@
 // The Win32 calls under Stream: file handles with positioned ReadFile and
 // WriteFile. The streams share reading and writing with other openers, as the
 // C runtime's fopen does, so that the busy probe of another program sees them.
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-// Our own functions of these names, not the A/W macros.
-#undef CopyFile
-#undef DeleteFile
-#undef MessageBox
-#undef MoveFile
+#include "platform/windows/windows_api.h"
 
 #include <algorithm>
 #include <optional>

@@ -1,11 +1,6 @@
 #include "platform/tree.h"
 
-// <windows.h> names some of its functions like ours.
-#include <windows.h>
-#undef CopyFile
-#undef MoveFile
-#undef DeleteFile
-#undef MessageBox
+#include "platform/windows/windows_api.h"
 
 #include <algorithm>
 
