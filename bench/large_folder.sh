@@ -41,7 +41,7 @@ for n in "${sizes[@]}"; do
   mkdir -p "$work/tmp-$n"
   start=$(date +%s.%N)
   TMPDIR="$work/tmp-$n" VEKCONV_TODAY=2011-03-01 /usr/bin/time -f '%M' -o "$work/rss" \
-    "$build/vekconv" convert --drive-c "$root" -C "$root" >/dev/null 2>"$work/err" || {
+    "$build/vekconv" convert --timings --drive-c "$root" -C "$root" >/dev/null 2>"$work/err" || {
       cat "$work/err" >&2; exit 1; }
   end=$(date +%s.%N)
   conv_s=$(seconds "$end - $start")
@@ -51,7 +51,10 @@ for n in "${sizes[@]}"; do
   if [ -n "$prev" ]; then
     echo "growth of the conversion time from $prev_n to $n members: $(awk "BEGIN { printf \"%.2f\", $conv_s / $prev }")x"
   fi
+  # Where the time went, step by step.
+  grep '^  step ' "$work/err" | sed "s/^  step /    $n members, step /" >"$work/steps-$n"
   prev=$conv_s
   prev_n=$n
   rm -rf "$root" "$work/tmp-$n"
 done
+cat "$work"/steps-* 2>/dev/null || true
