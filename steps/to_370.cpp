@@ -5,7 +5,9 @@
 // Work list A serves as a sorted, case-insensitive map from key to text: the
 // lookup "first entry whose first 18 characters equal the key" is FindPrefix,
 // so every unit and every record costs a logarithmic search.
+#include <algorithm>
 #include <charconv>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -30,47 +32,40 @@ constexpr int kLastYear = 2010;
 std::string_view Tail(std::string_view unit) { return unit.size() > kKey ? unit.substr(kKey) : std::string_view(); }
 
 // Rewrites one yearly file sorted by key, keeping for each key the unit that
-// came last. Returns false when the work list refused a unit.
-bool CleanYearlyFile(platform::WorkList& list, const std::string& path) {
+// came last. Returns false when a unit could not be kept.
+//
+// The list walk this stands for (find the entry of the unit's key, delete it,
+// add the unit) never holds two entries of one key, and entries of different
+// keys sort as their keys do; so the file comes out as its units sorted by key,
+// the last unit of each key kept. One stable sort does that without an insert
+// into a sorted list per unit.
+bool CleanYearlyFile(const std::string& path) {
   platform::Stream in = platform::Stream::Open(path, "rt");
   if (!in) return true;
-  list.Reset();
-  bool refused = false;
-  // While the units come in strictly ascending key order (a file cleaned
-  // before is), no unit replaces another and the list would give them back
-  // as they came: they are only collected, and the list is filled only for a
-  // file out of order.
-  std::vector<std::string> in_order;
-  bool ordered = true;
+  std::vector<std::string> units;
   std::string unit;
-  while (in.ReadText(unit, kUnit)) {
-    if (ordered) {
-      if (in_order.empty() || platform::WorkList::CompareN(in_order.back(), unit, kKey) < 0) {
-        in_order.push_back(unit);
-        continue;
-      }
-      ordered = false;
-      for (const std::string& u : in_order) list.Add(u);
-      in_order.clear();
-    }
-    // The unit takes the place of the first entry of its key.
-    int found = list.FindPrefix(unit, kKey);
-    if ((found >= 0 ? list.Replace(found, unit) : list.Add(unit)) < 0) refused = true;
-  }
+  while (in.ReadText(unit, kUnit)) units.push_back(unit);
   // A Ctrl-Z ends a text file; one with more behind it would lose that rest
-  // when rewritten, and so would a unit the list refused: keep such a file.
+  // when rewritten: keep such a file.
   bool cut_short = in.Tell() + 1 < in.Size();
   in.Close();
-  if (refused) return false;
+  // A work list holds at most this many entries; a unit beyond would be lost.
+  if (units.size() > static_cast<std::size_t>(std::numeric_limits<int>::max() - 1)) return false;
   if (cut_short) return true;
+
+  std::vector<std::size_t> order(units.size());
+  for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+    return platform::WorkList::CompareN(units[a], units[b], kKey) < 0;
+  });
 
   // Text mode both ways, so that line ends come back as they were read.
   RecordWriter out(path, RecordWriter::Mode::kCreate, /*text_mode=*/true);
   if (!out) return true;
-  if (ordered) {
-    for (const std::string& u : in_order) out.Raw(u).EndRecord();
-  } else {
-    for (int i = 0, n = list.Count(); i < n; ++i) out.Raw(*list.Get(i)).EndRecord();
+  for (std::size_t k = 0; k < order.size(); ++k) {
+    const bool last_of_key =
+        k + 1 == order.size() || platform::WorkList::CompareN(units[order[k]], units[order[k + 1]], kKey) != 0;
+    if (last_of_key) out.Raw(units[order[k]]).EndRecord();
   }
   out.Close();
   return true;
@@ -139,7 +134,7 @@ void MigrateTo370(platform::Ui& dlg) {
   bool ok = true;
 
   for (const platform::FindEntry& file : platform::FindFiles("REG\\RM*.DAT")) {
-    if (!CleanYearlyFile(list, "REG\\" + file.name)) ok = false;
+    if (!CleanYearlyFile("REG\\" + file.name)) ok = false;
     dlg.SetStatus(file.name);
   }
 
