@@ -54,7 +54,6 @@ std::optional<std::string> Prepare(const Settings& s) {
   return std::nullopt;
 }
 
-
 // The Convert command on the console, with the report of what it changed.
 // `report` is the JSON report file, opened before the conversion (none when
 // not asked for).
@@ -102,6 +101,9 @@ int Demo(Settings s, platform::Stream& report_file) {
       return 1;
     }
   }
+  // The demo goes on from inside the installation: its paths must not depend
+  // on the folder it was started in.
+  if (std::optional<std::string> absolute = platform::HostPath(root)) root = *absolute;
   SampleOptions options;
   options.members = s.demo_members;
   std::string error;

@@ -196,10 +196,13 @@ bool RecordPatcher::Load(std::int64_t i) {
 
 void RecordPatcher::Set(std::size_t offset, std::string_view value, std::size_t width) {
   if (index_ < 0 || rec_.empty() || width == 0) return;
+  std::string field(value.substr(0, std::min(value.size(), width)));
+  field.resize(width, ' ');
+  // A field that already holds the value changes nothing: a window without
+  // changes is not written back (a second conversion rewrites nothing).
+  if (rec_.size() >= offset + width && rec_.compare(offset, width, field) == 0) return;
   if (rec_.size() < offset + width) rec_.resize(offset + width, ' ');
-  std::size_t n = std::min(value.size(), width);
-  std::copy_n(value.data(), n, rec_.begin() + static_cast<std::ptrdiff_t>(offset));
-  std::fill_n(rec_.begin() + static_cast<std::ptrdiff_t>(offset + n), width - n, ' ');
+  rec_.replace(offset, width, field);
   dirty_ = true;
 }
 

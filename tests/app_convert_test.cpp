@@ -81,4 +81,21 @@ TEST_F(ConvertCommandTest, HelpAndVersion) {
   EXPECT_EQ(version.out.rfind("vekconv ", 0), 0u) << version.out;
 }
 
+TEST_F(ConvertCommandTest, DemoConvertsASampleInAFolderGivenRelatively) {
+  // Started in ROOT with a relative folder: the demo works inside it, and its
+  // retired files stay beside it instead of in the user's temporary folder.
+  ProgramRun demo = Vekconv({"demo", "sample", "--members", "20"}, box.root);
+  ASSERT_EQ(demo.exit_code, 0) << demo.err;
+  EXPECT_NE(demo.out.find("A convers\xC3\xA3o foi realizada.\n"), std::string::npos) << demo.out;
+  EXPECT_NE(demo.out.find("  created    F10R4.DAT "), std::string::npos) << demo.out;
+  EXPECT_TRUE(box.Exists(box.root / "sample" / "Zelk" / "Vek" / "F10R4.DAT"));
+  EXPECT_TRUE(box.Exists(box.root / "sample" / "tmp" / "Zelk" / "Vek" / "F10R2.DAT"));
+  EXPECT_FALSE(box.Exists(box.temp / "Zelk"));
+
+  // A folder that holds a data folder already is never written over.
+  ProgramRun again = Vekconv({"demo", "sample"}, box.root);
+  EXPECT_EQ(again.exit_code, 1);
+  EXPECT_TRUE(box.Exists(box.root / "sample" / "Zelk" / "Vek" / "F10R4.DAT"));
+}
+
 }  // namespace
