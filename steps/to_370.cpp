@@ -2,9 +2,10 @@
 // from the yearly files REG\RM<year>.DAT, giving F10r3.dat. The yearly files
 // are first cleaned of repeated keys.
 //
-// Work list A serves as a sorted, case-insensitive map from key to text: the
-// lookup "first entry whose first 18 characters equal the key" is FindPrefix,
-// so every unit and every record costs a logarithmic search.
+// For the collection and the merge, work list A serves as a sorted,
+// case-insensitive map from key to text: the lookup "first entry whose first
+// 18 characters equal the key" is FindPrefix, so every unit and every record
+// costs a logarithmic search.
 #include <algorithm>
 #include <charconv>
 #include <limits>
@@ -82,18 +83,18 @@ bool CollectYear(platform::WorkList& list, int year) {
   while (in.ReadText(unit, kUnit)) {
     int found = list.FindPrefix(unit, kKey);
     if (found >= 0) {
+      // The entry of the key grows by the unit's tail (delete and add again).
       entry = *list.Get(found);
       entry += Tail(unit);
       if (list.Replace(found, entry) < 0) ok = false;
-      continue;
     } else {
       // "%-18s%4d%s": 17 characters of the key, so offset 17 is always a space.
       entry.assign(unit, 0, kEntryKey);
       entry.resize(kKey, ' ');
       entry += year_text;
       entry += Tail(unit);
+      if (list.Add(entry) < 0) ok = false;
     }
-    if (list.Add(entry) < 0) ok = false;
   }
   return ok;
 }
