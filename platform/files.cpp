@@ -60,6 +60,13 @@ Date Today() {
 
 void SetToday(std::optional<Date> date) { TodayOverride() = date; }
 
+std::pair<std::string, std::string_view> detail::SplitPattern(std::string_view pattern) {
+  std::size_t cut = pattern.find_last_of("\\/");
+  if (cut != std::string_view::npos) return {std::string(pattern.substr(0, cut + 1)), pattern.substr(cut + 1)};
+  if (pattern.size() >= 2 && pattern[1] == ':') return {std::string(pattern.substr(0, 2)), pattern.substr(2)};
+  return {".", pattern};
+}
+
 std::string TempFolder() { return TempFolderOverride() ? *TempFolderOverride() : detail::SystemTempFolder(); }
 
 void SetTempFolder(std::optional<std::string> folder) { TempFolderOverride() = std::move(folder); }

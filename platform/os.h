@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "platform/files.h"
 
@@ -36,5 +37,9 @@ bool CloseFile(FileId f);
 Date SystemToday();
 // The user's temporary folder as the system gives it, ending in a separator.
 std::string SystemTempFolder();
+
+// A search pattern split into its folder ("." when it names none) and the
+// wildcard pattern of the last name.
+std::pair<std::string, std::string_view> SplitPattern(std::string_view pattern);
 
 }  // namespace platform::detail

@@ -468,19 +468,7 @@ bool SetReadOnly(std::string_view path, bool read_only) {
 
 std::vector<FindEntry> FindFiles(std::string_view pattern) {
   std::vector<FindEntry> out;
-  std::size_t cut = pattern.find_last_of("\\/");
-  std::string folder_text;
-  std::string_view pat;
-  if (cut != std::string_view::npos) {
-    folder_text = std::string(pattern.substr(0, cut + 1));
-    pat = pattern.substr(cut + 1);
-  } else if (pattern.size() >= 2 && pattern[1] == ':') {
-    folder_text = std::string(pattern.substr(0, 2));
-    pat = pattern.substr(2);
-  } else {
-    folder_text = ".";
-    pat = pattern;
-  }
+  const auto [folder_text, pat] = detail::SplitPattern(pattern);
   if (pat.empty()) return out;
   std::optional<std::string> folder = Resolve(folder_text);
   if (!folder) return out;
