@@ -70,8 +70,15 @@ int Convert(const Settings& s, platform::Stream& report_file) {
   ConversionWatch watch;
   std::function<void(const char*, double)> on_step;
   if (s.timings) {
-    on_step = [](const char* name, double seconds) {
-      std::cerr << "  step " << name << ": " << seconds << " s\n";
+    on_step = [io = platform::ProcessIo()](const char* name, double seconds) mutable {
+      platform::IoTotals now = platform::ProcessIo();
+      std::cerr << "  step " << name << ": " << seconds << " s";
+      if (now.read >= 0 && io.read >= 0) {
+        std::cerr << ", read " << (now.read - io.read) / 1'000'000 << " MB, written "
+                  << (now.written - io.written) / 1'000'000 << " MB";
+      }
+      std::cerr << '\n';
+      io = now;
     };
   }
   RunConvert(ui, on_step);

@@ -108,4 +108,12 @@ void SetToday(std::optional<Date> date);
 
 void SleepMs(int ms);
 
+// Bytes this process has read and written through file calls so far (both -1
+// where the system does not tell); for the step timings.
+struct IoTotals {
+  std::int64_t read = -1;
+  std::int64_t written = -1;
+};
+IoTotals ProcessIo();
+
 }  // namespace platform

@@ -16,6 +16,7 @@
 #include "steps/steps.h"
 #include "store/housekeeping.h"
 #include "text/fields.h"
+#include "text/numbers.h"
 
 namespace steps {
 
@@ -117,7 +118,7 @@ void LinkNotes(const std::string& path) {
     if (notes.At(0) != 'A' || notes.deleted()) continue;
     const std::string text(notes.Field(kNoteTextAt, kNoteTextWidth));
     if (!notes.Load(i - 1)) break;
-    notes.Set(kLinkAt, Fmt("%lld", static_cast<long long>(i)), kLinkWidth);
+    notes.Set(kLinkAt, text::FormatInteger(static_cast<long long>(i)), kLinkWidth);
     if (!notes.Load(i)) break;
     notes.Set(0, Fmt("B%-10lld", static_cast<long long>(i - 1)) + text, kLinkedNoteWidth);
   }

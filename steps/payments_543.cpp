@@ -169,7 +169,7 @@ void RecodeCountry(const char* file) {
     // This runs on every conversion: a field recoded before stays as it is.
     if (value.size() <= 1 || IsCountryCode(value)) continue;
     const char* code = text::EqualNoCase(value, "brasil", 5) ? "0" : "3";
-    f.Set(643, Fmt("%-2s%-18s", "", code), 20);
+    f.Set(643, std::string("  ") + code, 20);
   }
 }
 

@@ -165,6 +165,10 @@ bool RecordPatcher::StoreLoaded() {
 bool RecordPatcher::FlushWindow() {
   if (!window_dirty_) return true;
   window_dirty_ = false;
+  if (before_store_ && (store_refused_ || !before_store_())) {
+    store_refused_ = failed_ = true;
+    return false;
+  }
   if (!io_.Seek(window_first_ * static_cast<std::int64_t>(length_)) || !io_.Write(window_)) {
     failed_ = true;
     return false;

@@ -14,6 +14,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -121,6 +122,14 @@ class RecordPatcher : public LoadedRecord {
   void Set(std::size_t offset, std::string_view value, std::size_t width);
   void Set(std::size_t offset, std::string_view value) { Set(offset, value, value.size()); }
 
+  // Runs before changed records are written to the file. When it returns
+  // false they are not written, and the patcher fails: a step that moves text
+  // out of the records into another file flushes that file here, so that a
+  // record never gives up text that the other file does not hold.
+  void BeforeStore(std::function<bool()> hook) { before_store_ = std::move(hook); }
+  // The hook refused a write: changes from then on stay out of the file.
+  bool store_refused() const { return store_refused_; }
+
   std::int64_t file_size();
   bool Close();
 
@@ -134,6 +143,8 @@ class RecordPatcher : public LoadedRecord {
   std::int64_t window_first_ = -1;
   bool window_dirty_ = false;
   bool failed_ = false;
+  std::function<bool()> before_store_;
+  bool store_refused_ = false;
 };
 
 }  // namespace steps

@@ -172,7 +172,7 @@ void WriteF09R0() {
   long number = 0;  // deleted records take no number
   WriteNewFile("F11R3.DAT", 1000, "F09R0.DAT", [&number](RecordReader& in, RecordWriter& out) {
     std::string digits(in.Field(256, 8));
-    const std::string values[] = {Fmt("%05ld", ++number), text::KeepDigits(digits, 7)};
+    const std::string values[] = {text::FormatInteger(++number, 5), text::KeepDigits(digits, 7)};
     PutRows(out, in, kF09R0, values);
   });
 }

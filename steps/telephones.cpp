@@ -69,6 +69,9 @@ std::string PhoneLine(int file_number, int type, bool appended, std::string_view
 bool MigrateFile(const PhoneFile& file, platform::Stream& list) {
   RecordPatcher records(file.name, file.length);
   if (!records) return true;
+  // The record gives text up only once the list holds it: the list is flushed
+  // before every write of changed records.
+  records.BeforeStore([&list] { return list.Flush(); });
   for (std::int64_t i = 0; records.Load(i); ++i) {
     const std::string_view key = records.Field(0, kKeyWidth);
     const std::string first = records.Trimmed(kFirstAt, kFirstOldWidth);
@@ -85,8 +88,7 @@ bool MigrateFile(const PhoneFile& file, platform::Stream& list) {
     }
     if (!second.empty()) lines += PhoneLine(file.number, kSecondNumberLine, append, key, second);
     if (lines.empty()) continue;
-    // The record gives text up only once the list holds it.
-    if (!list.Write(lines) || !list.Flush()) return false;
+    if (!list.Write(lines) || records.store_refused()) return false;
 
     if (overflow) records.Set(kFirstAt + kFirstWidth, "", kFirstOldWidth - kFirstWidth);
     if (append) records.Set(kFirstAt + first.size(), std::string(kSeparator) + second);

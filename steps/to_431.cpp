@@ -7,6 +7,7 @@
 #include "platform/files.h"
 #include "steps/record_io.h"
 #include "steps/steps.h"
+#include "text/numbers.h"
 
 namespace steps {
 
@@ -38,7 +39,7 @@ void ConvertF18() {
   RecordWriter out("F18R0.DAT", RecordWriter::Mode::kCreate);
   if (!out) return;
   for (std::int64_t i = 0; in.Load(i); ++i) {
-    out.Put(Fmt("%05lld", static_cast<long long>(i + 1)), 5).Spaces(kF18NumberGap);
+    out.Put(text::FormatInteger(static_cast<long long>(i + 1), 5), 5).Spaces(kF18NumberGap);
     for (const Width& f : kF18Fields) out.Put(in.Field(f.offset, f.width), f.width).Spaces(1);
     out.Spaces(kF18Tail).Put(in.deleted() ? "+" : " ", 1);
     out.EndRecord();
@@ -68,7 +69,7 @@ void ConvertF19() {
     const char* code = pos <= kLastCB ? "CB" : pos == kLT ? "LT" : "KG";
     const char* klass = pos <= kLT ? "1" : "2";
     // "%02d%-17s%-41s%-20s%-6s%-2s%-10s%-202s"
-    out.Put(Fmt("%02d", pos), 2).Spaces(17).Put(a, 41).Put(in.Field(kFieldC.offset, kFieldC.width), 20);
+    out.Put(text::FormatInteger(pos, 2), 2).Spaces(17).Put(a, 41).Put(in.Field(kFieldC.offset, kFieldC.width), 20);
     out.Put(code, 6).Put(in.Field(kFieldB.offset, kFieldB.width), 2).Put(klass, 10).Spaces(202);
     out.EndRecord();
   }

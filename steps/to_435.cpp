@@ -108,7 +108,7 @@ void ConvertPeriodFiles(long& number) {
     // Deleted records are carried too, with their flag byte.
     for (std::int64_t i = 0; in.Load(i); ++i) {
       out.Put(in.Field(0, 10), 10)
-          .Put(Fmt("%ld", ++number), 20)
+          .Put(text::FormatInteger(++number), 20)
           .Put(in.Field(25, 14), 14)
           .Put(in.At(13) == ' ' ? "12" : "01", 22)
           .Put(in.Field(20, 5), 5)
@@ -164,13 +164,13 @@ void BuildDueEntries(const Settings& s, long& number) {
     const std::string code = in.Trimmed(kCode.offset, kCode.width);
     const text::CalendarDate start = text::ParseDate(in.Trimmed(kStartDate.offset, kStartDate.width));
     const bool monthly = IsMonthly(in);
-    const std::string amount = Fmt("%.2f", text::ParseDecimal(ResolveValue(in, s)));
+    const std::string amount = text::FormatFixed2(text::ParseDecimal(ResolveValue(in, s)));
     const long first_year = text::ParseLong(in.Field(kFirstYear.offset, kFirstYear.width));
     if (first_year <= 1000) continue;
 
     auto entry = [&](const text::CalendarDate& due, const char* period) {
       out.Put(code, 10)
-          .Put(Fmt("%ld", ++number), 10)
+          .Put(text::FormatInteger(++number), 10)
           .Put(text::FormatDate(due), 10)
           .Put(amount, 14)
           .Put(period, 69)
@@ -343,7 +343,7 @@ void BuildGroupFile() {
   if (!out) return;
   for (int group : {1, 3}) {
     for (std::int64_t i = 0; in.Load(i); ++i) {
-      out.Put(Fmt("%d", group), 1).Put(in.Field(0, 2), 8).Put(in.Field(5, 35), 51).EndRecord();
+      out.Put(text::FormatInteger(group), 1).Put(in.Field(0, 2), 8).Put(in.Field(5, 35), 51).EndRecord();
     }
   }
   out.Close();

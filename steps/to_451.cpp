@@ -21,7 +21,7 @@ constexpr std::size_t kAccountLength = 557;
 constexpr std::size_t kGroupsAt = 137;  // twelve groups of 30 bytes
 constexpr int kGroups = 12;
 
-std::string Amount(std::string_view text) { return Fmt("%.2f", text::ParseDecimal(text)); }
+std::string Amount(std::string_view text) { return text::FormatFixed2(text::ParseDecimal(text)); }
 
 long ClassCode(std::string_view class_number) {
   long n = text::ParseLong(class_number);
@@ -34,11 +34,11 @@ void WriteAccountLines(const RecordReader& in, RecordWriter& out) {
   out.Put("01", 2)
       .Put(in.At(18) == 'E' ? "0" : "1", 1)
       .Put("04", 9)
-      .Put(Fmt("%ld", text::ParseLong(in.Field(0, 7))), 26)
+      .Put(text::FormatInteger(text::ParseLong(in.Field(0, 7))), 26)
       .Put(in.Field(7, 11), 20)
       .Put(in.Field(21, 19), 22)
       .Spaces(4)
-      .Put(Fmt("%ld", ClassCode(in.Field(19, 2))), 11)
+      .Put(text::FormatInteger(ClassCode(in.Field(19, 2))), 11)
       .Put(in.Field(40, 19), 135)
       .EndRecord();
   for (int k = 0; k < kGroups; ++k) {

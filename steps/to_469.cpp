@@ -41,9 +41,16 @@ constexpr int kFirstGridYear = 1990;
 
 // ---- charge kinds ------------------------------------------------------------
 
+// The text right-justified in the width, never cut; a zero byte ends it.
+std::string RightJustified(std::string_view s, std::size_t width) {
+  s = s.substr(0, s.find('\0'));
+  std::string out(width > s.size() ? width - s.size() : 0, ' ');
+  return out.append(s);
+}
+
 // "%2s%16s": the period code, then the value right-justified.
 std::string KindKey(std::string_view period, std::string_view value) {
-  return Fmt("%2s%16s", std::string(period).c_str(), text::TrimRight(value).c_str());
+  return RightJustified(period, 2) + RightJustified(text::TrimRight(value), 16);
 }
 
 constexpr auto kMonth = CP1252("mês");
@@ -83,7 +90,7 @@ void WriteKindTable(const platform::WorkList& kinds) {
     std::string_view period = std::string_view(key).substr(0, 2);
     std::string value = text::FormatNumber(text::ParseDecimal(std::string_view(key).substr(2)), 2);
     std::string label = "R$ " + value + " por " + std::string(PeriodWord(text::ParseLong(period)));
-    out.Put(Fmt("%03d", k <= kLastTableKind ? k + kFirstKindNumber : 0), 3)
+    out.Put(text::FormatInteger(k <= kLastTableKind ? k + kFirstKindNumber : 0, 3), 3)
         .Spaces(8)
         .Put(label, 40)
         .Put(value, 18)
@@ -188,7 +195,7 @@ bool BuildGrids(platform::Ui& dlg, platform::WorkList& grids) {
     const long progress = entries > 0 ? std::min(100L, number * 100 / entries) : number;
     if (progress != shown) {
       shown = progress;
-      dlg.SetStatus(entries > 0 ? Fmt("%ld %%", progress) : Fmt("%ld", progress));
+      dlg.SetStatus(entries > 0 ? Fmt("%ld %%", progress) : text::FormatInteger(progress));
     }
 
     long period = text::ParseLong(in.Field(44, 2));
@@ -256,7 +263,7 @@ bool RewriteRecords(platform::Ui& dlg, platform::WorkList& kinds, platform::Work
   RecordPatcher rec("F10R4.DAT", kRecordLength);
   if (!rec) return false;
   for (std::int64_t i = 0; rec.Load(i); ++i) {
-    dlg.SetStatus(Fmt("%ld", static_cast<long>(i)));
+    dlg.SetStatus(text::FormatInteger(static_cast<long>(i)));
     if (rec.deleted()) continue;
     // A record cut short is completed, so that the file keeps its layout.
     if (rec.bytes().size() < kRecordLength) rec.Set(rec.bytes().size(), "", kRecordLength - rec.bytes().size());
@@ -277,7 +284,7 @@ bool RewriteRecords(platform::Ui& dlg, platform::WorkList& kinds, platform::Work
     rec.Set(502, start, kDateWidth);
     rec.Set(512, PackMarks(marks), kPacked);
     rec.Set(552, "", 61);
-    rec.Set(826, Fmt("%03d", KindNumber(kinds, period, value)), 3);
+    rec.Set(826, text::FormatInteger(KindNumber(kinds, period, value), 3), 3);
     rec.Set(829, "", 15);
   }
   return rec.Close();

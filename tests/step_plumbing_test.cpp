@@ -116,6 +116,38 @@ TEST_F(RecordIoTest, PatcherChangesOnlyWhatItSetsAcrossManyRecords) {
   EXPECT_FALSE(platform::IsReadOnly("BIG.DAT"));
 }
 
+TEST_F(RecordIoTest, PatcherAsksBeforeEveryWriteAndKeepsTheFileWhenRefused) {
+  // 600 records of 1000 bytes: three windows. The hook lets the first write
+  // through and refuses the second; from then on nothing reaches the file.
+  std::string file;
+  for (int i = 0; i < 600; ++i) file += Pad(steps::Fmt("%05d", i), 1000);
+  box.Write("BIG.DAT", file);
+  int asked = 0;
+  std::int64_t first_unwritten = -1;  // the record being loaded at the first write
+  bool refused = false;
+  {
+    RecordPatcher p("BIG.DAT", 1000);
+    p.BeforeStore([&] {
+      if (++asked == 1) first_unwritten = p.index();
+      return asked == 1;
+    });
+    for (std::int64_t i = 0; p.Load(i) && !p.store_refused(); ++i) p.Set(900, "x");
+    refused = p.store_refused();
+    EXPECT_FALSE(p.Close());
+  }
+  EXPECT_TRUE(refused);
+  EXPECT_EQ(asked, 2);
+  ASSERT_GT(first_unwritten, 0);
+  ASSERT_LT(first_unwritten, 600);
+  std::string expected;
+  for (int i = 0; i < 600; ++i) {
+    std::string rec = Pad(steps::Fmt("%05d", i), 1000);
+    if (i < first_unwritten) rec[900] = 'x';
+    expected += rec;
+  }
+  EXPECT_EQ(box.Read("BIG.DAT"), expected);
+}
+
 class ConvLogTest : public vektest::SandboxTest {};
 
 TEST_F(ConvLogTest, MarksEachIdOnceAndFindsLinesByPrefixWithoutRegardToCase) {

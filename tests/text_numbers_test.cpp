@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cmath>
+#include <cstdio>
 #include <limits>
 #include <string>
 #include <tuple>
@@ -95,6 +97,27 @@ TEST(TextNumbers, FormatNumber) {
   // A negative amount that prints as zero has no sign.
   EXPECT_EQ(text::FormatNumber(-0.001, 2), "0,00");
   EXPECT_EQ(text::FormatNumber(-0.4, 0), "0");
+}
+
+TEST(TextNumbers, IntegersAndFixedPointPrintAsPrintfWould) {
+  const long long values[] = {0, 7, -7, 42, -42, 999, 1000, -1000, 123456789, LLONG_MAX, LLONG_MIN};
+  for (long long v : values) {
+    for (int width : {0, 1, 2, 3, 10}) {
+      char expected[64];
+      std::snprintf(expected, sizeof expected, "%0*lld", width, v);
+      EXPECT_EQ(text::FormatInteger(v, width), expected) << v << " width " << width;
+    }
+  }
+  // Halves that lie exactly in binary round to even as printf does; the rest
+  // round to the nearer; a negative zero keeps its sign.
+  const double amounts[] = {0.0,     -0.0,     0.125,   0.375,    2.675, 1.005,
+                            -2.345,  123.455,  1e15,    -9.999,   1e300, 5e-324,
+                            0.00499, 99999.995, -0.004, 18446744073709551616.0};
+  for (double v : amounts) {
+    char expected[512];
+    std::snprintf(expected, sizeof expected, "%.2f", v);
+    EXPECT_EQ(text::FormatFixed2(v), expected) << v;
+  }
 }
 
 TEST(TextNumbers, NextSequenceValue) {

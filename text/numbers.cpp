@@ -131,12 +131,37 @@ CalendarDate MakeDate(int day, std::string_view month_year) {
 
 std::string FormatDate(const CalendarDate& d) {
   if (d.year == 0) return {};
-  int year = d.year >= 1 && d.year <= 9999 ? d.year : 0;
-  int month = d.month >= 1 && d.month <= 13 ? d.month : 0;
-  int day = d.day >= 1 && d.day <= 31 ? d.day : 0;
-  char buf[40];
-  std::snprintf(buf, sizeof buf, "%02d/%02d/%04d", day, month, year);
-  return std::string(buf, 10);
+  const int year = d.year >= 1 && d.year <= 9999 ? d.year : 0;
+  const int month = d.month >= 1 && d.month <= 13 ? d.month : 0;
+  const int day = d.day >= 1 && d.day <= 31 ? d.day : 0;
+  // Once per record in several steps: built by hand, not by snprintf.
+  std::string out = "00/00/0000";
+  out[0] = static_cast<char>('0' + day / 10);
+  out[1] = static_cast<char>('0' + day % 10);
+  out[3] = static_cast<char>('0' + month / 10);
+  out[4] = static_cast<char>('0' + month % 10);
+  out[6] = static_cast<char>('0' + year / 1000);
+  out[7] = static_cast<char>('0' + year / 100 % 10);
+  out[8] = static_cast<char>('0' + year / 10 % 10);
+  out[9] = static_cast<char>('0' + year % 10);
+  return out;
+}
+
+std::string FormatInteger(long long v, int width) {
+  char digits[24];
+  auto [end, ec] = std::to_chars(digits, digits + sizeof digits, v);
+  std::string out(digits, end);
+  if (static_cast<int>(out.size()) < width) {
+    out.insert(v < 0 ? 1 : 0, static_cast<std::size_t>(width) - out.size(), '0');
+  }
+  return out;
+}
+
+std::string FormatFixed2(double v) {
+  if (!std::isfinite(v)) v = 0.0;
+  char buf[400];  // the largest double has 309 digits before the point
+  auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 2);
+  return ec == std::errc() ? std::string(buf, end) : std::string("0.00");
 }
 
 int DaysInMonth(int year, int month) {

@@ -20,6 +20,12 @@ double ParseDecimal(std::string_view s);
 double Round2(double v);
 // Amount text: "-1.234.567,89"; decimals above 6 act as 6; |v| >= 1e15 prints 0.
 std::string FormatNumber(double v, int decimals);
+// The decimal digits of v, with zeros in front up to `width` characters, sign
+// included: what "%0<width>lld" prints ("%lld" for width 0).
+std::string FormatInteger(long long v, int width = 0);
+// v with two decimals and a full stop, as "%.2f" prints it ("nan" and "inf"
+// aside: they print as 0.00).
+std::string FormatFixed2(double v);
 // 1, 2, ..., 99..9 (width nines), then 1 again; a width above 9 acts as 9.
 long NextSequenceValue(long current, int width);
 

@@ -674,4 +674,18 @@ void SleepMs(int ms) {
   }
 }
 
+IoTotals ProcessIo() {
+  IoTotals t;
+  std::FILE* f = std::fopen("/proc/self/io", "r");
+  if (!f) return t;
+  char line[128];
+  long long v = 0;
+  while (std::fgets(line, sizeof line, f)) {
+    if (std::sscanf(line, "rchar: %lld", &v) == 1) t.read = v;
+    if (std::sscanf(line, "wchar: %lld", &v) == 1) t.written = v;
+  }
+  std::fclose(f);
+  return t;
+}
+
 }  // namespace platform

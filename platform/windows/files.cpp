@@ -480,4 +480,14 @@ void SleepMs(int ms) {
   if (ms > 0) Sleep(static_cast<DWORD>(ms));
 }
 
+IoTotals ProcessIo() {
+  IoTotals t;
+  IO_COUNTERS c;
+  if (GetProcessIoCounters(GetCurrentProcess(), &c)) {
+    t.read = static_cast<std::int64_t>(c.ReadTransferCount);
+    t.written = static_cast<std::int64_t>(c.WriteTransferCount);
+  }
+  return t;
+}
+
 }  // namespace platform
