@@ -115,62 +115,101 @@ std::string Padded(std::string_view s, std::size_t width) {
   return out;
 }
 
-// Merges one open entry (its first month `date`, `span` months long) into the
-// grid line of its record code in list B, or starts the line.
-void MergeEntry(platform::WorkList& grids, const std::string& code, text::CalendarDate date,
-                std::size_t span) {
-  std::string start;
-  std::string marks;
-  const int at = grids.FindPrefix(code, kCodeWidth);
-  if (at < 0) {
-    start = text::FormatDate(date);
-    marks.assign(span, '0');
-  } else {
-    const std::string line = Padded(*grids.Get(at), kMarksAt + kMarks);
-    const std::string_view found_start = std::string_view(line).substr(kCodeWidth, kDateWidth);
-    const std::string_view found_marks = std::string_view(line).substr(kMarksAt, kMarks);
-    const text::CalendarDate found = text::ParseDate(found_start);
-    if (text::CompareDates(found, date) < 0) {
+// The grid line of one record code while its entries are merged. The entries
+// of a record follow one another in F22.DAT, so the line is taken from list B
+// once, merged with every entry of its code, and put back when another code
+// comes: the list ends as if each entry had been merged into it directly.
+class OpenGrid {
+ public:
+  explicit OpenGrid(platform::WorkList& grids) : grids_(grids) {}
+
+  // Merges one open entry (its first month `date`, `span` months long).
+  void Merge(std::string_view code, text::CalendarDate date, std::size_t span) {
+    if (!Holds(code)) Open(code);
+    code_ = code;  // the line takes the spelling of its latest entry
+    if (!started_) {
+      SetStart(date);
+      marks_.replace(0, span, span, '0');
+      started_ = true;
+      return;
+    }
+    if (text::CompareDates(start_date_, date) < 0) {
       // The entry lies after the grid's start: the months up to it that hold
       // no mark lie between open entries, then the entry's months are open.
-      const long offset = std::min<long>(MonthsBetween(found, date), kMarks + 1);
-      start = found_start;
-      marks = found_marks;
+      const long offset = std::min<long>(MonthsBetween(start_date_, date), kMarks + 1);
       for (long p = 0; p < offset && p < static_cast<long>(kMarks); ++p) {
-        if (marks[static_cast<std::size_t>(p)] == ' ') marks[static_cast<std::size_t>(p)] = '1';
+        if (marks_[static_cast<std::size_t>(p)] == ' ') marks_[static_cast<std::size_t>(p)] = '1';
       }
       for (std::size_t j = 0; j < span && offset + static_cast<long>(j) < static_cast<long>(kMarks); ++j) {
-        marks[static_cast<std::size_t>(offset) + j] = '0';
+        marks_[static_cast<std::size_t>(offset) + j] = '0';
       }
     } else {
       // The entry opens the grid: its months, the months up to the old start
       // between open entries, then the old marks at their own months. Where the
       // entry's months reach into the old grid the open entry stands, so no old
       // mark moves to another month.
-      const long offset = std::min<long>(MonthsBetween(date, found), kMarks);
-      start = text::FormatDate(date);
-      marks.assign(span, '0');
-      while (static_cast<long>(marks.size()) < offset) marks.push_back('1');
-      for (std::size_t j = 0; j < found_marks.size(); ++j) {
-        const std::size_t p = static_cast<std::size_t>(offset) + j;
-        if (p >= kMarks) break;
-        if (p < marks.size()) continue;
-        marks.push_back(found_marks[j]);
-      }
+      const std::size_t offset = static_cast<std::size_t>(std::min<long>(MonthsBetween(date, start_date_), kMarks));
+      std::string marks(kMarks, ' ');
+      marks.replace(0, span, span, '0');
+      for (std::size_t p = span; p < offset; ++p) marks[p] = '1';
+      for (std::size_t p = std::max(span, offset); p < kMarks; ++p) marks[p] = marks_[p - offset];
+      marks_.swap(marks);
+      SetStart(date);
     }
   }
-  // Lines are kept without the spaces behind their last mark (read back
-  // padded): a million records' grids then fit in memory. The order of the
-  // list is the same, as every mark sorts after a space.
-  std::string line = code + Padded(start, kDateWidth) + Padded(marks, kMarks);
-  text::TrimRight(line);
-  if (line.size() < kMarksAt) line.resize(kMarksAt, ' ');
-  if (at < 0) {
-    grids.Add(line);
-  } else {
-    grids.Replace(at, line);
+
+  // Puts the line into the list.
+  void Close() {
+    if (code_.empty()) return;
+    // Lines are kept without the spaces behind their last mark (read back
+    // padded): a million records' grids then fit in memory. The order of the
+    // list is the same, as every mark sorts after a space.
+    std::string line = code_ + start_ + marks_;
+    text::TrimRight(line);
+    if (line.size() < kMarksAt) line.resize(kMarksAt, ' ');
+    if (at_ < 0) {
+      grids_.Add(line);
+    } else {
+      grids_.Replace(at_, line);
+    }
+    code_.clear();
   }
-}
+
+ private:
+  // The line in hand is the one that a lookup of the code would find.
+  bool Holds(std::string_view code) const {
+    return !code_.empty() && platform::WorkList::CompareN(code, code_, kCodeWidth) == 0;
+  }
+
+  void Open(std::string_view code) {
+    Close();
+    code_ = code;
+    at_ = grids_.FindPrefix(code_, kCodeWidth);
+    started_ = at_ >= 0;
+    if (started_) {
+      const std::string line = Padded(*grids_.Get(at_), kMarksAt + kMarks);
+      start_ = line.substr(kCodeWidth, kDateWidth);
+      start_date_ = text::ParseDate(start_);
+      marks_ = line.substr(kMarksAt, kMarks);
+    } else {
+      marks_.assign(kMarks, ' ');
+    }
+  }
+
+  void SetStart(text::CalendarDate date) {
+    start_ = Padded(text::FormatDate(date), kDateWidth);
+    // The grid's start as a later entry compares with it: the date as written.
+    start_date_ = text::ParseDate(start_);
+  }
+
+  platform::WorkList& grids_;
+  std::string code_;  // kCodeWidth characters; empty when no line is open
+  int at_ = -1;       // the line's index in the list, -1 for a new line
+  bool started_ = false;
+  std::string start_;
+  text::CalendarDate start_date_;
+  std::string marks_;  // kMarks characters
+};
 
 // Builds the grid lines from the open entries of F22.DAT. False when the file
 // could not be read.
@@ -180,6 +219,7 @@ bool BuildGrids(platform::Ui& dlg, platform::WorkList& grids) {
   const long entries = static_cast<long>(std::max<std::int64_t>(0, platform::FileSize("F22.DAT")) /
                                          static_cast<std::int64_t>(kEntryLength));
   long shown = -1;
+  OpenGrid grid(grids);
   for (std::int64_t i = 0; in.Load(i); ++i) {
     if (in.deleted()) continue;
     text::CalendarDate date = text::ParseDate(in.Field(20, 10));
@@ -205,9 +245,9 @@ bool BuildGrids(platform::Ui& dlg, platform::WorkList& grids) {
       date.day = 1;
       date.month = 1;
     }
-    MergeEntry(grids, Padded(in.Field(0, kCodeWidth), kCodeWidth), date,
-               static_cast<std::size_t>(period));
+    grid.Merge(Padded(in.Field(0, kCodeWidth), kCodeWidth), date, static_cast<std::size_t>(period));
   }
+  grid.Close();
   return true;
 }
 
