@@ -36,56 +36,91 @@ constexpr int kLastYear = 2010;
 
 std::string_view Tail(std::string_view unit) { return unit.size() > kKey ? unit.substr(kKey) : std::string_view(); }
 
+// A unit's key for sorting: its first 18 characters folded, packed into
+// integers so that a comparison is three integer comparisons. Bytes past a
+// short key count as zero and the length decides last, which is the order of
+// the work list (folded bytes, a shorter key first).
+struct SortKey {
+  std::uint64_t high = 0;    // folded bytes 0-7, the first the most significant
+  std::uint64_t middle = 0;  // bytes 8-15
+  std::uint32_t low = 0;     // bytes 16 and 17, then the length
+  std::uint32_t unit = 0;    // the unit's number in its file
+
+  bool SameKey(const SortKey& o) const { return high == o.high && middle == o.middle && low == o.low; }
+  // Units of one key stay in file order, as in a stable sort.
+  bool operator<(const SortKey& o) const {
+    if (high != o.high) return high < o.high;
+    if (middle != o.middle) return middle < o.middle;
+    if (low != o.low) return low < o.low;
+    return unit < o.unit;
+  }
+};
+
+SortKey MakeSortKey(std::string_view unit, std::uint32_t number) {
+  static const std::array<unsigned char, 256> fold = [] {
+    std::array<unsigned char, 256> t{};
+    for (int c = 0; c < 256; ++c) t[static_cast<std::size_t>(c)] = text::FoldCase(static_cast<unsigned char>(c));
+    return t;
+  }();
+  const std::size_t length = std::min(unit.size(), kKey);
+  unsigned char b[kKey] = {};
+  for (std::size_t j = 0; j < length; ++j) b[j] = fold[static_cast<unsigned char>(unit[j])];
+  SortKey k;
+  for (std::size_t j = 0; j < 8; ++j) k.high = k.high << 8 | b[j];
+  for (std::size_t j = 8; j < 16; ++j) k.middle = k.middle << 8 | b[j];
+  k.low = static_cast<std::uint32_t>(b[16]) << 24 | static_cast<std::uint32_t>(b[17]) << 16 |
+          static_cast<std::uint32_t>(length);
+  k.unit = number;
+  return k;
+}
+
+// Memory that the cleaning of one yearly file after another reuses.
+struct CleanBuffers {
+  std::string units;              // the units of a file, one after another
+  std::vector<std::size_t> ends;  // where each unit ends in `units`
+  std::vector<SortKey> keys;
+};
+
 // Rewrites one yearly file sorted by key, keeping for each key the unit that
 // came last. Returns false when a unit could not be kept.
 //
 // The list walk this stands for (find the entry of the unit's key, delete it,
 // add the unit) never holds two entries of one key, and entries of different
 // keys sort as their keys do; so the file comes out as its units sorted by key,
-// the last unit of each key kept. One stable sort does that without an insert
-// into a sorted list per unit.
-bool CleanYearlyFile(const std::string& path) {
+// the last unit of each key kept. One sort does that without an insert into a
+// sorted list per unit.
+bool CleanYearlyFile(const std::string& path, CleanBuffers& b) {
   platform::Stream in = platform::Stream::Open(path, "rt");
   if (!in) return true;
-  std::vector<std::string> units;
+  b.units.clear();
+  b.ends.clear();
   std::string unit;
-  while (in.ReadText(unit, kUnit)) units.push_back(unit);
+  while (in.ReadText(unit, kUnit)) {
+    b.units += unit;
+    b.ends.push_back(b.units.size());
+  }
   // A Ctrl-Z ends a text file; one with more behind it would lose that rest
   // when rewritten: keep such a file.
   bool cut_short = in.Tell() + 1 < in.Size();
   in.Close();
   // A work list holds at most this many entries; a unit beyond would be lost.
-  if (units.size() > static_cast<std::size_t>(std::numeric_limits<int>::max() - 1)) return false;
+  if (b.ends.size() > static_cast<std::size_t>(std::numeric_limits<int>::max() - 1)) return false;
   if (cut_short) return true;
 
-  // The keys are folded into one array first: a sort over a million units
-  // then compares neighbouring bytes instead of chasing a string for each
-  // comparison.
-  struct Key {
-    std::array<unsigned char, kKey> folded;
-    std::uint8_t length;
-    std::uint32_t unit;
+  auto unit_text = [&b](std::size_t i) {
+    const std::size_t begin = i == 0 ? 0 : b.ends[i - 1];
+    return std::string_view(b.units).substr(begin, b.ends[i] - begin);
   };
-  std::vector<Key> keys(units.size());
-  for (std::size_t i = 0; i < units.size(); ++i) {
-    Key& k = keys[i];
-    k.length = static_cast<std::uint8_t>(std::min(units[i].size(), kKey));
-    for (std::size_t j = 0; j < k.length; ++j) k.folded[j] = text::FoldCase(static_cast<unsigned char>(units[i][j]));
-    k.unit = static_cast<std::uint32_t>(i);
-  }
-  // The order of the work list: folded bytes, a shorter key first.
-  auto compare = [](const Key& a, const Key& b) {
-    int c = std::memcmp(a.folded.data(), b.folded.data(), std::min(a.length, b.length));
-    return c != 0 ? c : static_cast<int>(a.length) - static_cast<int>(b.length);
-  };
-  std::stable_sort(keys.begin(), keys.end(), [&](const Key& a, const Key& b) { return compare(a, b) < 0; });
+  b.keys.resize(b.ends.size());
+  for (std::size_t i = 0; i < b.ends.size(); ++i) b.keys[i] = MakeSortKey(unit_text(i), static_cast<std::uint32_t>(i));
+  std::sort(b.keys.begin(), b.keys.end());
 
   // Text mode both ways, so that line ends come back as they were read.
   RecordWriter out(path, RecordWriter::Mode::kCreate, /*text_mode=*/true);
   if (!out) return true;
-  for (std::size_t k = 0; k < keys.size(); ++k) {
-    const bool last_of_key = k + 1 == keys.size() || compare(keys[k], keys[k + 1]) != 0;
-    if (last_of_key) out.Raw(units[keys[k].unit]).EndRecord();
+  for (std::size_t k = 0; k < b.keys.size(); ++k) {
+    const bool last_of_key = k + 1 == b.keys.size() || !b.keys[k].SameKey(b.keys[k + 1]);
+    if (last_of_key) out.Raw(unit_text(b.keys[k].unit)).EndRecord();
   }
   out.Close();
   return true;
@@ -153,8 +188,9 @@ void MigrateTo370(platform::Ui& dlg) {
   platform::WorkList& list = dlg.ListA();
   bool ok = true;
 
+  CleanBuffers buffers;
   for (const platform::FindEntry& file : platform::FindFiles("REG\\RM*.DAT")) {
-    if (!CleanYearlyFile("REG\\" + file.name)) ok = false;
+    if (!CleanYearlyFile("REG\\" + file.name, buffers)) ok = false;
     dlg.SetStatus(file.name);
   }
 

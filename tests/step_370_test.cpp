@@ -63,6 +63,20 @@ TEST_F(Step370Test, CleansYearlyFilesCollectsHistoryAndMergesIt) {
   EXPECT_EQ(*ui.ListA().Get(0), Pad("KEYA", 18) + "1985a85\na90\n");
 }
 
+TEST_F(Step370Test, CleaningSortsShortKeysFirstAndFoldsAccentedCapitals) {
+  // Units shorter than a key hold their line feed in the key; a line feed sorts
+  // before a space, a shorter key before a longer one, and accented capitals
+  // fold to their small letters (code page 1252), sorting after plain letters.
+  box.Write("REG/RM1975.DAT", Unit("\xC9LAN", "1\r\n") + "KEY\r\n" + Unit("KEY", "2\r\n") + "Zed" +
+                                  "\r\n" + Unit("\xE9lan", "3\r\n") + "KE\r\n");
+  box.Write("F10r2.dat", "");
+
+  steps::MigrateTo370(ui);
+
+  EXPECT_EQ(box.Read("REG/RM1975.DAT"),
+            "KE\r\nKEY\r\n" + Unit("KEY", "2\r\n") + "Zed\r\n" + Unit("\xE9lan", "3\r\n"));
+}
+
 TEST_F(Step370Test, EighteenthCharacterTakesPartInCleaningButNotInEntries) {
   const std::string key = "ABCDEFGHIJKLMNOPQR";  // 18 characters, no space at the end
   box.Write("REG/RM1970.DAT",
