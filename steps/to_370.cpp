@@ -43,8 +43,8 @@ std::string_view Tail(std::string_view unit) { return unit.size() > kKey ? unit.
 struct SortKey {
   std::uint64_t high = 0;    // folded bytes 0-7, the first the most significant
   std::uint64_t middle = 0;  // bytes 8-15
-  std::uint32_t low = 0;     // bytes 16 and 17, then the length
-  std::uint32_t unit = 0;    // the unit's number in its file
+  std::uint64_t low = 0;     // bytes 16 and 17, then the length
+  std::uint64_t unit = 0;    // where the unit starts in its buffer, then its length
 
   bool SameKey(const SortKey& o) const { return high == o.high && middle == o.middle && low == o.low; }
   // Units of one key stay in file order, as in a stable sort.
@@ -56,7 +56,7 @@ struct SortKey {
   }
 };
 
-SortKey MakeSortKey(std::string_view unit, std::uint32_t number) {
+SortKey MakeSortKey(std::string_view unit, std::size_t begin) {
   static const std::array<unsigned char, 256> fold = [] {
     std::array<unsigned char, 256> t{};
     for (int c = 0; c < 256; ++c) t[static_cast<std::size_t>(c)] = text::FoldCase(static_cast<unsigned char>(c));
@@ -68,16 +68,15 @@ SortKey MakeSortKey(std::string_view unit, std::uint32_t number) {
   SortKey k;
   for (std::size_t j = 0; j < 8; ++j) k.high = k.high << 8 | b[j];
   for (std::size_t j = 8; j < 16; ++j) k.middle = k.middle << 8 | b[j];
-  k.low = static_cast<std::uint32_t>(b[16]) << 24 | static_cast<std::uint32_t>(b[17]) << 16 |
-          static_cast<std::uint32_t>(length);
-  k.unit = number;
+  k.low = std::uint64_t{b[16]} << 16 | std::uint64_t{b[17]} << 8 | length;
+  // Units lie in the buffer in file order: the start orders them as read.
+  k.unit = static_cast<std::uint64_t>(begin) << 8 | unit.size();
   return k;
 }
 
 // Memory that the cleaning of one yearly file after another reuses.
 struct CleanBuffers {
-  std::string units;              // the units of a file, one after another
-  std::vector<std::size_t> ends;  // where each unit ends in `units`
+  std::string units;  // the units of a file, one after another
   std::vector<SortKey> keys;
 };
 
@@ -93,34 +92,34 @@ bool CleanYearlyFile(const std::string& path, CleanBuffers& b) {
   platform::Stream in = platform::Stream::Open(path, "rt");
   if (!in) return true;
   b.units.clear();
-  b.ends.clear();
+  b.keys.clear();
   std::string unit;
   while (in.ReadText(unit, kUnit)) {
+    b.keys.push_back(MakeSortKey(unit, b.units.size()));
     b.units += unit;
-    b.ends.push_back(b.units.size());
   }
   // A Ctrl-Z ends a text file; one with more behind it would lose that rest
   // when rewritten: keep such a file.
   bool cut_short = in.Tell() + 1 < in.Size();
   in.Close();
   // A work list holds at most this many entries; a unit beyond would be lost.
-  if (b.ends.size() > static_cast<std::size_t>(std::numeric_limits<int>::max() - 1)) return false;
+  if (b.keys.size() > static_cast<std::size_t>(std::numeric_limits<int>::max() - 1)) return false;
   if (cut_short) return true;
 
-  auto unit_text = [&b](std::size_t i) {
-    const std::size_t begin = i == 0 ? 0 : b.ends[i - 1];
-    return std::string_view(b.units).substr(begin, b.ends[i] - begin);
-  };
-  b.keys.resize(b.ends.size());
-  for (std::size_t i = 0; i < b.ends.size(); ++i) b.keys[i] = MakeSortKey(unit_text(i), static_cast<std::uint32_t>(i));
   std::sort(b.keys.begin(), b.keys.end());
+  auto unit_text = [&b](const SortKey& k) {
+    return std::string_view(b.units).substr(static_cast<std::size_t>(k.unit >> 8), k.unit & 0xFF);
+  };
 
   // Text mode both ways, so that line ends come back as they were read.
   RecordWriter out(path, RecordWriter::Mode::kCreate, /*text_mode=*/true);
   if (!out) return true;
   for (std::size_t k = 0; k < b.keys.size(); ++k) {
+    // The units are taken in key order, all over the buffer: ask for the
+    // memory of one a few places ahead while this one is written.
+    if (k + 8 < b.keys.size()) __builtin_prefetch(unit_text(b.keys[k + 8]).data());
     const bool last_of_key = k + 1 == b.keys.size() || !b.keys[k].SameKey(b.keys[k + 1]);
-    if (last_of_key) out.Raw(unit_text(b.keys[k].unit)).EndRecord();
+    if (last_of_key) out.Raw(unit_text(b.keys[k])).EndRecord();
   }
   out.Close();
   return true;
