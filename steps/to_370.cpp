@@ -187,10 +187,12 @@ void MigrateTo370(platform::Ui& dlg) {
   platform::WorkList& list = dlg.ListA();
   bool ok = true;
 
-  CleanBuffers buffers;
-  for (const platform::FindEntry& file : platform::FindFiles("REG\\RM*.DAT")) {
-    if (!CleanYearlyFile("REG\\" + file.name, buffers)) ok = false;
-    dlg.SetStatus(file.name);
+  {
+    CleanBuffers buffers;  // given back before the collection fills the list
+    for (const platform::FindEntry& file : platform::FindFiles("REG\\RM*.DAT")) {
+      if (!CleanYearlyFile("REG\\" + file.name, buffers)) ok = false;
+      dlg.SetStatus(file.name);
+    }
   }
 
   list.Reset();
