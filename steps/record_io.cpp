@@ -33,10 +33,10 @@ std::string_view Slice(std::string_view rec, std::size_t offset, std::size_t wid
   return rec.substr(offset, width);
 }
 
-std::string TrimTail(std::string_view v) {
+std::string_view TrimTail(std::string_view v) {
   std::size_t n = v.size();
   while (n > 0 && v[n - 1] == ' ') --n;
-  return std::string(v.substr(0, n));
+  return v.substr(0, n);
 }
 
 }  // namespace
@@ -50,6 +50,10 @@ std::string_view LoadedRecord::Field(std::size_t offset, std::size_t width) cons
 }
 
 std::string LoadedRecord::Trimmed(std::size_t offset, std::size_t width) const {
+  return std::string(TrimTail(Field(offset, width)));
+}
+
+std::string_view LoadedRecord::TrimmedView(std::size_t offset, std::size_t width) const {
   return TrimTail(Field(offset, width));
 }
 

@@ -37,6 +37,7 @@ class LoadedRecord {
   std::string_view Field(std::size_t offset, std::size_t width) const;
   // The field without its trailing spaces.
   std::string Trimmed(std::size_t offset, std::size_t width) const;
+  std::string_view TrimmedView(std::size_t offset, std::size_t width) const;
   // The byte at the offset, or a space past the end of a short record.
   char At(std::size_t offset) const;
   std::size_t record_length() const { return length_; }

@@ -78,15 +78,15 @@ constexpr std::size_t kMonths = 12;
 
 // The value that field 27 selects in CONF10.DAT; empty for an index outside
 // the table and for a record that ends before the field.
-std::string ResolveValue(const RecordReader& in, const Settings& s) {
+std::string_view ResolveValue(const RecordReader& in, const Settings& s) {
   if (in.bytes().size() <= kValueIndex.offset) return {};
-  long index = text::ParseLong(in.Trimmed(kValueIndex.offset, kValueIndex.width));
+  long index = text::ParseLong(in.TrimmedView(kValueIndex.offset, kValueIndex.width));
   if (index < 0 || index >= kValueCount) return {};
   return s.values[static_cast<std::size_t>(index)];
 }
 
 bool IsMonthly(const RecordReader& in) {
-  return text::ParseLong(in.Trimmed(kPeriodKind.offset, kPeriodKind.width)) == 1;
+  return text::ParseLong(in.TrimmedView(kPeriodKind.offset, kPeriodKind.width)) == 1;
 }
 
 // ---- stage 1: REG01\*.DAT (79 bytes) -> REG04\ (113 bytes) ----------------
@@ -160,9 +160,9 @@ void BuildDueEntries(const Settings& s, long& number) {
   const int yearly_month = SmallPositive(s.yearly_due_month);
 
   for (std::int64_t i = 0; in.Load(i); ++i) {
-    if (in.deleted() || text::ParseLong(in.Trimmed(kExclusion.offset, kExclusion.width)) != 0) continue;
-    const std::string code = in.Trimmed(kCode.offset, kCode.width);
-    const text::CalendarDate start = text::ParseDate(in.Trimmed(kStartDate.offset, kStartDate.width));
+    if (in.deleted() || text::ParseLong(in.TrimmedView(kExclusion.offset, kExclusion.width)) != 0) continue;
+    const std::string_view code = in.TrimmedView(kCode.offset, kCode.width);
+    const text::CalendarDate start = text::ParseDate(in.TrimmedView(kStartDate.offset, kStartDate.width));
     const bool monthly = IsMonthly(in);
     const std::string amount = text::FormatFixed2(text::ParseDecimal(ResolveValue(in, s)));
     const long first_year = text::ParseLong(in.Field(kFirstYear.offset, kFirstYear.width));
@@ -280,12 +280,12 @@ constexpr bool LayoutIsOrdered() {
 }
 static_assert(LayoutIsOrdered());
 
-std::string SlotValue(const Slot& slot, const RecordReader& in, const Settings& s) {
+std::string_view SlotValue(const Slot& slot, const RecordReader& in, const Settings& s) {
   switch (slot.from) {
     case From::kCopy:
-      return std::string(in.Field(slot.old_offset, slot.old_width));
+      return in.Field(slot.old_offset, slot.old_width);
     case From::kTrimmed:
-      return in.Trimmed(slot.old_offset, slot.old_width);
+      return in.TrimmedView(slot.old_offset, slot.old_width);
     case From::kKindLetter:
       switch (in.At(slot.old_offset)) {
         case 'S': return "1";
@@ -295,7 +295,7 @@ std::string SlotValue(const Slot& slot, const RecordReader& in, const Settings& 
         default: return " ";
       }
     case From::kPeriodCode:
-      return Fmt("%02d", IsMonthly(in) ? 1 : 12);
+      return IsMonthly(in) ? "01" : "12";
     case From::kValue:
       return ResolveValue(in, s);
   }
