@@ -189,6 +189,17 @@ std::size_t Stream::ReadRaw(char* dst, std::size_t n) {
       got += take;
       continue;
     }
+    if (!text_ && n - got >= kBufSize) {
+      // A large binary read goes straight into the caller's memory.
+      if (!FlushWrites()) break;
+      buf_pos_ += static_cast<std::int64_t>(rd_);
+      rd_ = rlen_ = 0;
+      std::int64_t r = ReadAt(fd_, dst + got, n - got, buf_pos_);
+      if (r <= 0) break;
+      buf_pos_ += r;
+      got += static_cast<std::size_t>(r);
+      continue;
+    }
     int c = GetChar();
     if (c < 0) break;
     dst[got++] = static_cast<char>(c);
@@ -203,6 +214,20 @@ bool Stream::WriteRawBytes(const char* p, std::size_t n) {
     if (size < 0) return false;
     buf_pos_ = size;
     rd_ = rlen_ = 0;
+  }
+  if (!append_ && n >= kBufSize) {
+    // A large write goes straight to the file, after what the buffer holds.
+    if (!FlushWrites()) return false;
+    buf_pos_ += static_cast<std::int64_t>(rd_);
+    rd_ = rlen_ = 0;
+    const bool ok = WriteAt(fd_, p, n, buf_pos_, false);
+    buf_gen_ = ++g_write_generation;
+    if (!ok) {
+      failed_ = true;
+      return false;
+    }
+    buf_pos_ += static_cast<std::int64_t>(n);
+    return true;
   }
   while (n > 0) {
     if (rd_ == kBufSize) {

@@ -63,12 +63,13 @@ RecordReader::RecordReader(std::string_view path, std::size_t record_length)
     : LoadedRecord(record_length), in_(platform::Stream::Open(path, "rb")) {}
 
 bool RecordReader::Load(std::int64_t i) {
-  rec_.clear();
+  rec_ = {};
   index_ = i;
   if (!in_ || length_ == 0 || i < 0) return false;
   if (!in_.Seek(i * static_cast<std::int64_t>(length_))) return false;
-  rec_.resize(length_);
-  rec_.resize(in_.ReadRaw(rec_.data(), length_));
+  buf_.resize(length_);
+  buf_.resize(in_.ReadRaw(buf_.data(), length_));
+  rec_ = buf_;
   return !rec_.empty();
 }
 
@@ -156,24 +157,17 @@ RecordPatcher::RecordPatcher(std::string_view path, std::size_t record_length) :
 
 RecordPatcher::~RecordPatcher() { Close(); }
 
-bool RecordPatcher::StoreLoaded() {
-  if (!dirty_) return true;
-  dirty_ = false;
-  std::size_t at = static_cast<std::size_t>(index_ - window_first_) * length_;
-  if (window_.size() < at + rec_.size()) window_.resize(at + rec_.size(), ' ');
-  std::copy(rec_.begin(), rec_.end(), window_.begin() + static_cast<std::ptrdiff_t>(at));
-  window_dirty_ = true;
-  return true;
-}
-
 bool RecordPatcher::FlushWindow() {
-  if (!window_dirty_) return true;
-  window_dirty_ = false;
+  if (changed_end_ <= changed_begin_) return true;
+  const std::size_t begin = changed_begin_;
+  const std::size_t end = changed_end_;
+  changed_begin_ = changed_end_ = 0;
   if (before_store_ && (store_refused_ || !before_store_())) {
     store_refused_ = failed_ = true;
     return false;
   }
-  if (!io_.Seek(window_first_ * static_cast<std::int64_t>(length_)) || !io_.Write(window_)) {
+  if (!io_.Seek(window_first_ * static_cast<std::int64_t>(length_) + static_cast<std::int64_t>(begin)) ||
+      !io_.Write(std::string_view(window_).substr(begin, end - begin))) {
     failed_ = true;
     return false;
   }
@@ -181,49 +175,64 @@ bool RecordPatcher::FlushWindow() {
 }
 
 bool RecordPatcher::Load(std::int64_t i) {
-  StoreLoaded();
-  rec_.clear();
+  rec_ = {};
   index_ = i;
   if (!io_ || length_ == 0 || i < 0) return false;
-  std::int64_t per_window = static_cast<std::int64_t>(std::max<std::size_t>(1, kWindowBytes / length_));
-  bool inside = i >= window_first_ &&
-                static_cast<std::size_t>(i - window_first_) * length_ < window_.size();
+  const std::int64_t per_window = static_cast<std::int64_t>(std::max<std::size_t>(1, kWindowBytes / length_));
+  const bool inside = window_first_ >= 0 && i >= window_first_ &&
+                      static_cast<std::size_t>(i - window_first_) * length_ < window_.size();
   if (!inside) {
     FlushWindow();
-    window_.clear();
     window_first_ = i;
     if (!io_.Seek(i * static_cast<std::int64_t>(length_))) return false;
+    // The window keeps its size from one read to the next (no clearing).
     window_.resize(static_cast<std::size_t>(per_window) * length_);
     window_.resize(io_.ReadRaw(window_.data(), window_.size()));
     if (window_.empty()) return false;
   }
-  std::size_t at = static_cast<std::size_t>(i - window_first_) * length_;
-  rec_.assign(window_, at, length_);
+  at_ = static_cast<std::size_t>(i - window_first_) * length_;
+  rec_ = std::string_view(window_).substr(at_, length_);
   return !rec_.empty();
 }
 
 void RecordPatcher::Set(std::size_t offset, std::string_view value, std::size_t width) {
   if (index_ < 0 || rec_.empty() || width == 0) return;
-  std::string field(value.substr(0, std::min(value.size(), width)));
-  field.resize(width, ' ');
+  value = value.substr(0, std::min(value.size(), width));
+  const std::size_t from = at_ + offset;
   // A field that already holds the value changes nothing: a window without
   // changes is not written back (a second conversion rewrites nothing).
-  if (rec_.size() >= offset + width && rec_.compare(offset, width, field) == 0) return;
-  if (rec_.size() < offset + width) rec_.resize(offset + width, ' ');
-  rec_.replace(offset, width, field);
-  dirty_ = true;
+  if (rec_.size() >= offset + width && rec_.compare(offset, value.size(), value) == 0 &&
+      rec_.substr(offset + value.size(), width - value.size()).find_first_not_of(' ') == std::string_view::npos) {
+    return;
+  }
+  std::string kept;
+  if (rec_.size() < offset + width) {
+    // Only the file's last record can be short: it is completed with spaces.
+    // (The value may be a field of this very window, which the growth moves.)
+    kept = value;
+    value = kept;
+    window_.resize(from + width, ' ');
+    rec_ = std::string_view(window_).substr(at_, offset + width);
+  }
+  window_.replace(from, value.size(), value);
+  std::fill_n(window_.begin() + static_cast<std::ptrdiff_t>(from + value.size()), width - value.size(), ' ');
+  if (changed_end_ <= changed_begin_) {
+    changed_begin_ = from;
+    changed_end_ = from + width;
+  } else {
+    changed_begin_ = std::min(changed_begin_, from);
+    changed_end_ = std::max(changed_end_, from + width);
+  }
 }
 
 std::int64_t RecordPatcher::file_size() {
   if (!io_) return -1;
-  StoreLoaded();
   FlushWindow();
   return io_.Size();
 }
 
 bool RecordPatcher::Close() {
   if (!io_) return false;
-  StoreLoaded();
   FlushWindow();
   bool ok = io_.Close() && !failed_;
   io_ = platform::Stream();

@@ -46,7 +46,7 @@ class LoadedRecord {
   explicit LoadedRecord(std::size_t record_length) : length_(record_length) {}
   std::size_t length_;
   std::int64_t index_ = -1;
-  std::string rec_;
+  std::string_view rec_;  // the record's bytes, in the reader's or the patcher's memory
 };
 
 class RecordReader : public LoadedRecord {
@@ -63,6 +63,7 @@ class RecordReader : public LoadedRecord {
 
  private:
   platform::Stream in_;
+  std::string buf_;
 };
 
 // Builds records field by field and writes them. Every Put writes exactly its
@@ -106,7 +107,8 @@ class RecordWriter {
 };
 
 // Changes records of an existing file in place. Records are loaded one at a
-// time; changes reach the file when the patcher moves past them or is closed.
+// time from a window of records read at once; the changes are made in the
+// window and reach the file when the patcher moves past it or is closed.
 class RecordPatcher : public LoadedRecord {
  public:
   // Opens for update, clearing a read-only attribute first.
@@ -135,14 +137,15 @@ class RecordPatcher : public LoadedRecord {
   bool Close();
 
  private:
-  bool StoreLoaded();
   bool FlushWindow();
 
   platform::Stream io_;
-  bool dirty_ = false;
-  std::string window_;  // records window_first_ onwards, as read
+  std::string window_;  // records window_first_ onwards, with the changes
   std::int64_t window_first_ = -1;
-  bool window_dirty_ = false;
+  std::size_t at_ = 0;  // the loaded record's offset in the window
+  // The changed bytes of the window lie in [changed_begin_, changed_end_).
+  std::size_t changed_begin_ = 0;
+  std::size_t changed_end_ = 0;
   bool failed_ = false;
   std::function<bool()> before_store_;
   bool store_refused_ = false;
