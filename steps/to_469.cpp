@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/files.h"
 #include "platform/ui.h"
@@ -302,6 +303,11 @@ int KindNumber(const platform::WorkList& kinds, std::string_view period, std::st
 bool RewriteRecords(platform::Ui& dlg, platform::WorkList& kinds, platform::WorkList& grids) {
   RecordPatcher rec("F10R4.DAT", kRecordLength);
   if (!rec) return false;
+  // A grid line serves the first record of its code only. Lines are marked
+  // as taken rather than deleted: there is one line per code, so a later
+  // lookup of the code finds the taken line where it would find none, and
+  // the list is spared a delete per record.
+  std::vector<bool> taken(static_cast<std::size_t>(grids.Count()));
   for (std::int64_t i = 0; rec.Load(i); ++i) {
     dlg.SetStatus(text::FormatInteger(static_cast<long>(i)));
     if (rec.deleted()) continue;
@@ -313,9 +319,9 @@ bool RewriteRecords(platform::Ui& dlg, platform::WorkList& kinds, platform::Work
     std::string start;
     std::string marks;
     const int at = grids.FindPrefix(Padded(rec.Field(0, kCodeWidth), kCodeWidth), kCodeWidth);
-    if (at >= 0) {
+    if (at >= 0 && !taken[static_cast<std::size_t>(at)]) {
+      taken[static_cast<std::size_t>(at)] = true;
       const std::string line = Padded(*grids.Get(at), kMarksAt + kMarks);
-      grids.Delete(at);
       start = line.substr(kCodeWidth, kDateWidth);
       marks = line.substr(kMarksAt, kMarks);
     } else {

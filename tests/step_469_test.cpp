@@ -212,4 +212,22 @@ TEST_F(MigrateTo469Test, DamagedRecordsKeepTheirPlace) {
   EXPECT_EQ(ui.statuses, (std::vector<std::string>{"Convertendo 4.69", "50 %", "100 %", "0", "1"}));
 }
 
+TEST_F(MigrateTo469Test, AGridServesOnlyTheFirstRecordOfItsCode) {
+  // Two records of one code (in other letter case): the second finds no grid
+  // and starts empty after its date at 844, as a record without entries.
+  platform::SetToday(platform::Date{2024, 7, 15});
+  const std::string first = Member("K1", "01", "50,00");
+  const std::string again = Member("k1", "01", "50,00", "20/05/2022");
+  const std::string other = Member("K2", "01", "50,00");
+  box.Write("F10R4.DAT", first + again + other);
+  box.Write("F22.DAT", Entry("K1", "10/01/2020", "01") + Entry("K2", "10/03/2020", "01") +
+                           Entry("k1", "10/03/2020", "01"));
+
+  steps::MigrateTo469(ui);
+
+  EXPECT_EQ(box.Read("F10R4.DAT"), Patched(first, "10/01/2020", Packed("0"), "100") +
+                                       Patched(again, "01/06/2022", Packed(""), "100") +
+                                       Patched(other, "10/03/2020", Packed(""), "100"));
+}
+
 }  // namespace
