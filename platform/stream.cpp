@@ -4,10 +4,16 @@
 #include "platform/stream.h"
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <deque>
+#include <exception>
+#include <mutex>
+#include <thread>
 #include <utility>
+#include <vector>
 
 #include "platform/os.h"
 
@@ -15,6 +21,9 @@ namespace platform {
 namespace {
 
 constexpr std::size_t kBufSize = 64 * 1024;
+// A buffer handed to the writing thread; two or three are in flight.
+constexpr std::size_t kBehindBufSize = 1 << 20;
+constexpr std::size_t kBehindPending = 2;
 constexpr char kCtrlZ = 0x1A;
 
 // Counts the writes that reached any file through a stream. A stream that
@@ -28,6 +37,84 @@ using detail::CloseFile;
 using detail::ReadAt;
 using detail::SizeOf;
 using detail::WriteAt;
+
+// The thread that writes the buffers of a write-behind stream, in the order
+// they were handed over.
+struct Stream::Writer {
+  struct Job {
+    std::unique_ptr<char[]> buf;
+    std::size_t begin = 0;
+    std::size_t n = 0;
+    std::int64_t offset = 0;
+  };
+
+  explicit Writer(detail::FileId f) : fd(f), thread([this] { Run(); }) {}
+  ~Writer() {
+    {
+      std::lock_guard<std::mutex> lock(m);
+      stop = true;
+    }
+    work.notify_all();
+    thread.join();
+  }
+
+  void Submit(Job job) {
+    std::unique_lock<std::mutex> lock(m);
+    room.wait(lock, [this] { return queue.size() < kBehindPending; });
+    queue.push_back(std::move(job));
+    work.notify_one();
+  }
+
+  std::unique_ptr<char[]> TakeBuffer() {
+    std::lock_guard<std::mutex> lock(m);
+    if (spare.empty()) return std::make_unique<char[]>(kBehindBufSize);
+    std::unique_ptr<char[]> b = std::move(spare.back());
+    spare.pop_back();
+    return b;
+  }
+
+  bool Drain() {
+    std::unique_lock<std::mutex> lock(m);
+    idle.wait(lock, [this] { return queue.empty() && !busy; });
+    return !failed;
+  }
+
+  void Run() {
+    for (;;) {
+      Job job;
+      {
+        std::unique_lock<std::mutex> lock(m);
+        work.wait(lock, [this] { return stop || !queue.empty(); });
+        if (queue.empty()) return;
+        job = std::move(queue.front());
+        queue.pop_front();
+        busy = true;
+      }
+      room.notify_one();
+      // After a failed write the rest is dropped: the file is not kept.
+      const bool ok = !failed && WriteAt(fd, job.buf.get() + job.begin, job.n, job.offset, false);
+      {
+        std::lock_guard<std::mutex> lock(m);
+        if (!ok) failed = true;
+        busy = false;
+        spare.push_back(std::move(job.buf));
+      }
+      idle.notify_all();
+    }
+  }
+
+  detail::FileId fd;
+  std::mutex m;
+  std::condition_variable work, room, idle;
+  std::deque<Job> queue;
+  std::vector<std::unique_ptr<char[]>> spare;
+  bool busy = false;
+  bool failed = false;
+  bool stop = false;
+  std::thread thread;  // last: it starts with the members above in place
+};
+
+void Stream::WriterEnd::operator()(Writer* w) const { delete w; }
 
 Stream::~Stream() {
   if (fd_ >= 0) Close();
@@ -52,6 +139,8 @@ Stream& Stream::operator=(Stream&& other) noexcept {
   wlen_ = std::exchange(other.wlen_, 0);
   buf_gen_ = other.buf_gen_;
   failed_ = other.failed_;
+  buf_size_ = other.buf_size_;
+  writer_ = std::move(other.writer_);
   other.rd_ = other.rlen_ = other.wstart_ = 0;
   return *this;
 }
@@ -70,7 +159,8 @@ Stream Stream::Open(std::string_view path, std::string_view mode) {
   s.append_ = how.kind == 'a';
   s.readable_ = how.kind == 'r' || how.update;
   s.writable_ = how.kind != 'r' || how.update;
-  s.buf_ = std::make_unique<char[]>(kBufSize);
+  s.buf_size_ = kBufSize;
+  s.buf_ = std::make_unique<char[]>(s.buf_size_);
   s.buf_pos_ = s.append_ ? size : 0;
   s.buf_gen_ = g_write_generation;
   return s;
@@ -87,6 +177,15 @@ bool Stream::FlushWrites() {
   const char* p = buf_.get() + wstart_;
   std::size_t n = wlen_ - wstart_;
   std::int64_t off = buf_pos_ + static_cast<std::int64_t>(wstart_);
+  if (writer_) {
+    // The buffer goes to the writing thread; the stream goes on in another.
+    writer_->Submit(Writer::Job{std::move(buf_), wstart_, n, off});
+    buf_ = writer_->TakeBuffer();
+    buf_gen_ = ++g_write_generation;
+    buf_pos_ += static_cast<std::int64_t>(rd_);
+    rd_ = rlen_ = wstart_ = wlen_ = 0;
+    return true;
+  }
   bool ok = WriteAt(fd_, p, n, off, append_);
   buf_gen_ = ++g_write_generation;
   wstart_ = wlen_ = 0;
@@ -109,7 +208,7 @@ bool Stream::FillBuffer() {
   buf_pos_ += static_cast<std::int64_t>(rd_);
   rd_ = rlen_ = 0;
   buf_gen_ = g_write_generation;
-  std::int64_t r = ReadAt(fd_, buf_.get(), kBufSize, buf_pos_);
+  std::int64_t r = ReadAt(fd_, buf_.get(), buf_size_, buf_pos_);
   if (r <= 0) return false;
   rlen_ = static_cast<std::size_t>(r);
   return true;
@@ -189,7 +288,7 @@ std::size_t Stream::ReadRaw(char* dst, std::size_t n) {
       got += take;
       continue;
     }
-    if (!text_ && n - got >= kBufSize) {
+    if (!text_ && n - got >= buf_size_) {
       // A large binary read goes straight into the caller's memory.
       if (!FlushWrites()) break;
       buf_pos_ += static_cast<std::int64_t>(rd_);
@@ -215,7 +314,7 @@ bool Stream::WriteRawBytes(const char* p, std::size_t n) {
     buf_pos_ = size;
     rd_ = rlen_ = 0;
   }
-  if (!append_ && n >= kBufSize) {
+  if (!append_ && !writer_ && n >= buf_size_) {
     // A large write goes straight to the file, after what the buffer holds.
     if (!FlushWrites()) return false;
     buf_pos_ += static_cast<std::int64_t>(rd_);
@@ -230,12 +329,12 @@ bool Stream::WriteRawBytes(const char* p, std::size_t n) {
     return true;
   }
   while (n > 0) {
-    if (rd_ == kBufSize) {
+    if (rd_ == buf_size_) {
       if (!FlushWrites()) return false;
       buf_pos_ += static_cast<std::int64_t>(rd_);
       rd_ = rlen_ = 0;
     }
-    std::size_t chunk = std::min(n, kBufSize - rd_);
+    std::size_t chunk = std::min(n, buf_size_ - rd_);
     std::memcpy(buf_.get() + rd_, p, chunk);
     if (wlen_ == 0) {
       wstart_ = rd_;
@@ -317,6 +416,7 @@ std::int64_t Stream::Tell() {
 
 std::int64_t Stream::Size() {
   if (fd_ < 0) return -1;
+  if (!Settle()) return -1;
   std::int64_t size = SizeOf(fd_);
   if (size < 0) return -1;
   if (wlen_ != 0) size = std::max(size, buf_pos_ + static_cast<std::int64_t>(wlen_));
@@ -325,7 +425,7 @@ std::int64_t Stream::Size() {
 
 bool Stream::Truncate(std::int64_t length) {
   if (fd_ < 0 || !writable_ || length < 0) return false;
-  if (!FlushWrites()) return false;
+  if (!FlushWrites() || !Settle()) return false;
   DropBuffer();  // keeps the position
   buf_gen_ = ++g_write_generation;
   return detail::Resize(fd_, length);
@@ -333,12 +433,34 @@ bool Stream::Truncate(std::int64_t length) {
 
 bool Stream::Flush() {
   if (fd_ < 0) return false;
-  return FlushWrites() && !failed_;
+  return FlushWrites() && Settle() && !failed_;
+}
+
+bool Stream::Settle() {
+  if (!writer_ || writer_->Drain()) return true;
+  failed_ = true;
+  return false;
+}
+
+void Stream::WriteBehind() {
+  if (fd_ < 0 || readable_ || append_ || writer_) return;
+  if (!FlushWrites()) return;
+  buf_pos_ += static_cast<std::int64_t>(rd_);
+  rd_ = rlen_ = 0;
+  try {
+    writer_.reset(new Writer(fd_));
+  } catch (const std::exception&) {
+    return;  // no thread to be had: the stream writes for itself
+  }
+  buf_size_ = kBehindBufSize;
+  buf_ = writer_->TakeBuffer();
 }
 
 bool Stream::Close() {
   if (fd_ < 0) return false;
-  bool ok = FlushWrites() && !failed_;
+  bool ok = FlushWrites();
+  ok = Settle() && ok && !failed_;
+  writer_.reset();
   if (!CloseFile(fd_)) ok = false;
   fd_ = -1;
   buf_.reset();

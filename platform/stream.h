@@ -56,7 +56,19 @@ class Stream {
   // Closes the stream; false when the last writes could not be stored.
   bool Close();
 
+  // For a new file that nothing reads before it is closed (a stream opened
+  // "w" without "+"): full buffers are written by a second thread while the
+  // caller goes on filling the next. A failed write shows at the next Flush,
+  // Size, Truncate or Close, which wait for the writes handed over.
+  void WriteBehind();
+
  private:
+  struct Writer;
+  struct WriterEnd {
+    void operator()(Writer* w) const;
+  };
+  bool Settle();  // waits for the writes handed over; false when one failed
+
   bool FillBuffer();
   bool FlushWrites();
   void DropBuffer();
@@ -81,6 +93,8 @@ class Stream {
   std::size_t wlen_ = 0;      // end of the changed bytes (0: none)
   std::uint64_t buf_gen_ = 0; // write generation when buf_ was read
   bool failed_ = false;       // a write failed
+  std::size_t buf_size_ = 0;
+  std::unique_ptr<Writer, WriterEnd> writer_;
 };
 
 }  // namespace platform

@@ -87,6 +87,9 @@ RecordWriter::RecordWriter(std::string_view path, Mode mode, bool text_mode) : p
   platform::SetReadOnly(temp_path_, false);
   platform::DeleteFile(temp_path_);  // left over from an interrupted run
   out_ = platform::Stream::Open(temp_path_, text_mode ? "wt" : "wb");
+  // Nothing reads the new file before it gets its name: its buffers can be
+  // written while the next records are built.
+  out_.WriteBehind();
 }
 
 RecordWriter::~RecordWriter() { Close(); }

@@ -272,6 +272,58 @@ TEST_F(StreamTest, RandomUpdatesMatchAModel) {
   EXPECT_TRUE(box.Read("m.dat") == model);
 }
 
+// A new file written by a second thread ends as a plain stream would write it,
+// with the position and the size right at every step.
+TEST_F(StreamTest, WriteBehindWritesWhatAPlainStreamWould) {
+  std::mt19937 rng(777);
+  std::string model;
+  Stream s = Stream::Open("behind.dat", "wb");
+  s.WriteBehind();
+  std::int64_t pos = 0;
+  for (int op = 0; op < 1500; ++op) {
+    if (rng() % 50 == 0) {
+      pos = static_cast<std::int64_t>(rng() % (model.size() + 1));
+      ASSERT_TRUE(s.Seek(pos));
+    }
+    std::size_t n = rng() % 20 == 0 ? rng() % 400000 : rng() % 1200;
+    std::string data(n, static_cast<char>('a' + op % 26));
+    ASSERT_TRUE(s.Write(data));
+    if (model.size() < pos + n) model.resize(pos + n);
+    model.replace(static_cast<std::size_t>(pos), n, data);
+    pos += static_cast<std::int64_t>(n);
+    ASSERT_EQ(s.Tell(), pos) << "op " << op;
+    if (op % 100 == 0) {
+      ASSERT_EQ(s.Size(), static_cast<std::int64_t>(model.size())) << "op " << op;
+    }
+  }
+  ASSERT_TRUE(s.Close());
+  EXPECT_TRUE(box.Read("behind.dat") == model);
+
+  // Text mode: line feeds become CR LF before the buffers are handed over.
+  Stream t = Stream::Open("lines.txt", "wt");
+  t.WriteBehind();
+  std::string want;
+  for (int i = 0; i < 200000; ++i) {
+    ASSERT_TRUE(t.Write("line\n"));
+    want += "line\r\n";
+  }
+  ASSERT_TRUE(t.Close());
+  EXPECT_TRUE(box.Read("lines.txt") == want);
+}
+
+#ifndef _WIN32
+// A write that fails in the second thread shows at the next Flush and Close.
+TEST_F(StreamTest, WriteBehindReportsAFailedWrite) {
+  Stream s = Stream::Open("/dev/full", "wb");
+  ASSERT_TRUE(s);
+  s.WriteBehind();
+  const std::string block(1 << 16, 'x');
+  for (int i = 0; i < 40; ++i) s.Write(block);
+  EXPECT_FALSE(s.Flush());
+  EXPECT_FALSE(s.Close());
+}
+#endif
+
 // Text-mode reading of random bytes in random widths gives the translated file.
 TEST_F(StreamTest, RandomTextReadsMatchTheTranslation) {
   std::mt19937 rng(777);
