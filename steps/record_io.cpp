@@ -129,7 +129,7 @@ bool RecordWriter::EndRecord() {
   return !failed_;
 }
 
-bool RecordWriter::Close() {
+bool RecordWriter::Close(std::string_view keep_old_as) {
   if (!out_) return false;
   if (!rec_.empty()) EndRecord();
   bool ok = out_.Close() && !failed_;
@@ -137,7 +137,10 @@ bool RecordWriter::Close() {
   if (temp_path_.empty()) return ok;
   std::string temp = std::move(temp_path_);
   temp_path_.clear();
-  if (ok && platform::Exists(path_)) ok = platform::DeleteFile(path_);
+  if (ok && platform::Exists(path_)) {
+    const bool kept = !keep_old_as.empty() && platform::MoveFile(path_, keep_old_as);
+    if (!kept) ok = platform::DeleteFile(path_);
+  }
   if (ok) ok = platform::MoveFile(temp, path_);
   if (!ok) platform::DeleteFile(temp);
   return ok;

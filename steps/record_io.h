@@ -94,8 +94,9 @@ class RecordWriter {
   std::int64_t records() const { return records_; }
 
   // Flushes, and gives a new file its real name. False when anything failed;
-  // a new file is then removed again and the target left as it was.
-  bool Close();
+  // a new file is then removed again and the target left as it was. The file
+  // it replaces is deleted, or renamed to `keep_old_as` when that name is free.
+  bool Close(std::string_view keep_old_as = {});
 
  private:
   platform::Stream out_;

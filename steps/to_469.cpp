@@ -271,7 +271,7 @@ std::string PackMarks(std::string_view marks) {
 
 // The start of an empty grid: the first of the month after the date at 844
 // (for a yearly record the next 1 January), or today.
-std::string EmptyGridStart(const RecordPatcher& rec, long period) {
+std::string EmptyGridStart(const LoadedRecord& rec, long period) {
   if (text::IsDigitChar(static_cast<unsigned char>(rec.At(844)))) {
     text::CalendarDate d = text::ParseDate(rec.Field(844, 10));
     if (d.month == 13) d.month = 12;
@@ -298,42 +298,52 @@ int KindNumber(const platform::WorkList& kinds, std::string_view period, std::st
   return k >= 0 && k <= kLastRecordKind ? k + kFirstKindNumber : 0;
 }
 
-// Writes the grid and the kind number into every live record. False when the
-// file could not be updated.
+// Writes F10R4.DAT anew with the grid and the kind number in every live
+// record; the old file becomes F10R4_469.BAK, or is deleted when that name is
+// taken. False when the new file could not be written (the old one stays).
 bool RewriteRecords(platform::Ui& dlg, platform::WorkList& kinds, platform::WorkList& grids) {
-  RecordPatcher rec("F10R4.DAT", kRecordLength);
-  if (!rec) return false;
+  RecordReader in("F10R4.DAT", kRecordLength);
+  if (!in) return false;
+  if (platform::IsReadOnly("F10R4.DAT")) platform::SetReadOnly("F10R4.DAT", false);
+  RecordWriter out("F10R4.DAT", RecordWriter::Mode::kCreate);
+  if (!out) return false;
   // A grid line serves the first record of its code only. Lines are marked
   // as taken rather than deleted: there is one line per code, so a later
   // lookup of the code finds the taken line where it would find none, and
   // the list is spared a delete per record.
   std::vector<bool> taken(static_cast<std::size_t>(grids.Count()));
-  for (std::int64_t i = 0; rec.Load(i); ++i) {
+  for (std::int64_t i = 0; in.Load(i); ++i) {
     dlg.SetStatus(text::FormatInteger(static_cast<long>(i)));
-    if (rec.deleted()) continue;
-    // A record cut short is completed, so that the file keeps its layout.
-    if (rec.bytes().size() < kRecordLength) rec.Set(rec.bytes().size(), "", kRecordLength - rec.bytes().size());
-
-    const std::string period(rec.Field(826, 2));
-    const std::string value(rec.Field(828, 16));
+    if (in.deleted()) {
+      out.Raw(in.bytes()).EndRecord();
+      continue;
+    }
+    const std::string_view period = in.Field(826, 2);
     std::string start;
     std::string marks;
-    const int at = grids.FindPrefix(Padded(rec.Field(0, kCodeWidth), kCodeWidth), kCodeWidth);
+    const int at = grids.FindPrefix(Padded(in.Field(0, kCodeWidth), kCodeWidth), kCodeWidth);
     if (at >= 0 && !taken[static_cast<std::size_t>(at)]) {
       taken[static_cast<std::size_t>(at)] = true;
       const std::string line = Padded(*grids.Get(at), kMarksAt + kMarks);
       start = line.substr(kCodeWidth, kDateWidth);
       marks = line.substr(kMarksAt, kMarks);
     } else {
-      start = EmptyGridStart(rec, text::ParseLong(period));
+      start = EmptyGridStart(in, text::ParseLong(period));
     }
-    rec.Set(502, start, kDateWidth);
-    rec.Set(512, PackMarks(marks), kPacked);
-    rec.Set(552, "", 61);
-    rec.Set(826, text::FormatInteger(KindNumber(kinds, period, value), 3), 3);
-    rec.Set(829, "", 15);
+    // A record cut short is completed with spaces, so that the file keeps
+    // its layout.
+    out.Put(in.Field(0, 502), 502)
+        .Put(start, kDateWidth)
+        .Put(PackMarks(marks), kPacked)
+        .Spaces(61)
+        .Put(in.Field(613, 213), 213)
+        .Put(text::FormatInteger(KindNumber(kinds, period, in.Field(828, 16)), 3), 3)
+        .Spaces(15)
+        .Put(in.Field(844, 156), 156)
+        .EndRecord();
   }
-  return rec.Close();
+  in.Close();
+  return out.Close("F10R4_469.BAK");
 }
 
 bool GuardOpen() {
@@ -356,12 +366,16 @@ void MigrateTo469(platform::Ui& dlg) {
   if (!GuardOpen()) return;
 
   if (!CollectKinds(kinds)) return;
-  platform::CopyFile("F10R4.DAT", "F10R4_469.BAK", /*fail_if_exists=*/true);
   if (kinds.Count() > 0) WriteKindTable(kinds);
 
   const bool have_entries = BuildGrids(dlg, grids);
   bool grids_stored = true;
-  if (kinds.Count() > 0 || grids.Count() > 0) grids_stored = RewriteRecords(dlg, kinds, grids);
+  if (kinds.Count() > 0 || grids.Count() > 0) {
+    // The old file becomes the backup as the new one takes its name.
+    grids_stored = RewriteRecords(dlg, kinds, grids);
+  } else {
+    platform::CopyFile("F10R4.DAT", "F10R4_469.BAK", /*fail_if_exists=*/true);
+  }
 
   // F22.DAT is replaced by the grids. It goes to F22.BAK; when that name is
   // taken it is deleted, but only once the grids are safely in F10R4.DAT.

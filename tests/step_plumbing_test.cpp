@@ -76,6 +76,26 @@ TEST_F(RecordIoTest, WriterKeepsEveryRecordAtItsLengthAndNamesTheFileOnlyWhenDon
   EXPECT_EQ(box.Read("NEW.DAT"), "one\r\ntwo\r\n");
 }
 
+TEST_F(RecordIoTest, WriterKeepsTheReplacedFileUnderAFreeName) {
+  box.Write("F.DAT", "first");
+  {
+    RecordWriter out("F.DAT", RecordWriter::Mode::kCreate);
+    out.Put("second", 6).EndRecord();
+    EXPECT_TRUE(out.Close("F.BAK"));
+  }
+  EXPECT_EQ(box.Read("F.DAT"), "second");
+  EXPECT_EQ(box.Read("F.BAK"), "first");
+  // The name is taken now: the replaced file is deleted, the backup stays.
+  {
+    RecordWriter out("F.DAT", RecordWriter::Mode::kCreate);
+    out.Put("third", 5).EndRecord();
+    EXPECT_TRUE(out.Close("F.BAK"));
+  }
+  EXPECT_EQ(box.Read("F.DAT"), "third");
+  EXPECT_EQ(box.Read("F.BAK"), "first");
+  EXPECT_EQ(box.List(), (std::vector<std::string>{"F.BAK", "F.DAT"}));
+}
+
 TEST_F(RecordIoTest, WriterLeavesAReadOnlyTargetAsItWas) {
   box.Write("RO.DAT", "old");
   platform::SetReadOnly("RO.DAT", true);
