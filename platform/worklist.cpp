@@ -20,10 +20,30 @@ int WorkList::CompareN(std::string_view a, std::string_view b, std::size_t n) {
   return detail::CompareFolded(a.substr(0, std::min(n, a.size())), b.substr(0, std::min(n, b.size())));
 }
 
+WorkList::Probe::Probe(std::string_view t, std::size_t count)
+    : text(t), n(count), head(Head(count < t.size() ? t.substr(0, count) : t)), by_head(count >= 8) {}
+
+std::uint64_t WorkList::Head(std::string_view text) {
+  std::uint64_t h = 0;
+  for (std::size_t i = 0; i < 8; ++i) h = h << 8 | (i < text.size() ? detail::Fold(text[i]) : 0u);
+  return h;
+}
+
+int WorkList::CompareEntry(std::size_t chunk, std::size_t at, const Probe& p) const {
+  if (p.by_head) {
+    const std::uint64_t h = heads_[chunk][at];
+    if (h != p.head) return h < p.head ? -1 : 1;
+  }
+  const std::string& e = chunks_[chunk][at];
+  return p.n == std::string_view::npos ? Compare(e, p.text) : CompareN(e, p.text, p.n);
+}
+
 void WorkList::Reset() {
   chunks_.clear();
+  heads_.clear();
   tree_.clear();
   count_ = 0;
+  hint_ = 0;
 }
 
 void WorkList::RebuildCounts() {
@@ -61,66 +81,94 @@ WorkList::Pos WorkList::Locate(std::size_t index) const {
   return Pos{pos, index};
 }
 
-std::size_t WorkList::ChunkFor(std::string_view text, bool after_equal) const {
-  // The first chunk whose last entry sorts after the text (or not before it).
-  auto it = std::partition_point(chunks_.begin(), chunks_.end(), [&](const std::vector<std::string>& v) {
-    int c = Compare(v.back(), text);
-    return after_equal ? c <= 0 : c < 0;
-  });
-  return static_cast<std::size_t>(it - chunks_.begin());
-}
-
-template <class Less>
-WorkList::Pos WorkList::LowerBound(Less less) const {
-  // The first chunk whose last entry is not less than the key. Lookups tend
-  // to come in key order (sorted files): the chunk of the last lookup, or the
+WorkList::Pos WorkList::LowerBound(const Probe& p) const {
+  // The first chunk whose last entry is not below the probe. Lookups tend to
+  // come in key order (sorted files): the chunk of the last lookup, or the
   // one after it, is tried before a bisection of all chunks.
   const std::size_t n = chunks_.size();
-  auto holds = [&](std::size_t c) { return !less(chunks_[c].back()) && (c == 0 || less(chunks_[c - 1].back())); };
+  auto last_below = [&](std::size_t c) { return CompareEntry(c, chunks_[c].size() - 1, p) < 0; };
+  auto holds = [&](std::size_t c) { return !last_below(c) && (c == 0 || last_below(c - 1)); };
   std::size_t c;
   if (hint_ < n && holds(hint_)) {
     c = hint_;
   } else if (hint_ + 1 < n && holds(hint_ + 1)) {
     c = hint_ + 1;
   } else {
-    c = static_cast<std::size_t>(
-        std::partition_point(chunks_.begin(), chunks_.end(),
-                             [&](const std::vector<std::string>& v) { return less(v.back()); }) -
-        chunks_.begin());
-    if (c == n) return Pos{n, 0};
+    std::size_t lo = 0;
+    std::size_t hi = n;
+    while (lo < hi) {
+      const std::size_t mid = lo + (hi - lo) / 2;
+      if (last_below(mid)) lo = mid + 1;
+      else hi = mid;
+    }
+    if (lo == n) return Pos{n, 0};
+    c = lo;
   }
   hint_ = c;
-  const std::vector<std::string>& v = chunks_[c];
-  return Pos{c, static_cast<std::size_t>(std::partition_point(v.begin(), v.end(), less) - v.begin())};
+  std::size_t lo = 0;
+  std::size_t hi = chunks_[c].size();
+  while (lo < hi) {
+    const std::size_t mid = lo + (hi - lo) / 2;
+    if (CompareEntry(c, mid, p) < 0) lo = mid + 1;
+    else hi = mid;
+  }
+  return Pos{c, lo};
+}
+
+void WorkList::InsertChunk(std::size_t at, std::vector<std::string> items) {
+  std::vector<std::uint64_t> heads;
+  heads.reserve(items.size());
+  for (const std::string& e : items) heads.push_back(Head(e));
+  chunks_.insert(chunks_.begin() + static_cast<std::ptrdiff_t>(at), std::move(items));
+  heads_.insert(heads_.begin() + static_cast<std::ptrdiff_t>(at), std::move(heads));
 }
 
 int WorkList::Add(std::string_view text) {
   if (count_ >= static_cast<std::size_t>(INT_MAX)) return kError;
   if (chunks_.empty()) {
-    chunks_.emplace_back().emplace_back(text);
+    InsertChunk(0, {std::string(text)});
     RebuildCounts();
     count_ = 1;
     return 0;
   }
+  const Probe p(text, std::string_view::npos);
   // Entries that come in order (most files are sorted) go to the end at once.
-  if (Compare(chunks_.back().back(), text) <= 0 && chunks_.back().size() < kMaxChunk) {
-    chunks_.back().emplace_back(text);
-    AddToCount(chunks_.size() - 1, 1);
+  const std::size_t last = chunks_.size() - 1;
+  if (CompareEntry(last, chunks_[last].size() - 1, p) <= 0 && chunks_[last].size() < kMaxChunk) {
+    chunks_[last].emplace_back(text);
+    heads_[last].push_back(p.head);
+    AddToCount(last, 1);
     return static_cast<int>(count_++);
   }
-  std::size_t c = std::min(ChunkFor(text, true), chunks_.size() - 1);
+  // The first chunk whose last entry sorts after the text (equal entries
+  // stay in front of it), or the last chunk.
+  std::size_t lo = 0;
+  std::size_t hi = chunks_.size();
+  while (lo < hi) {
+    const std::size_t mid = lo + (hi - lo) / 2;
+    if (CompareEntry(mid, chunks_[mid].size() - 1, p) <= 0) lo = mid + 1;
+    else hi = mid;
+  }
+  const std::size_t c = std::min(lo, last);
   std::vector<std::string>& v = chunks_[c];
-  auto it = std::upper_bound(v.begin(), v.end(), text,
-                             [](std::string_view t, const std::string& e) { return Compare(t, e) < 0; });
-  const std::size_t at = static_cast<std::size_t>(it - v.begin());
-  v.emplace(it, text);
+  std::size_t at_lo = 0;
+  std::size_t at_hi = v.size();
+  while (at_lo < at_hi) {
+    const std::size_t mid = at_lo + (at_hi - at_lo) / 2;
+    if (CompareEntry(c, mid, p) <= 0) at_lo = mid + 1;
+    else at_hi = mid;
+  }
+  const std::size_t at = at_lo;
+  v.emplace(v.begin() + static_cast<std::ptrdiff_t>(at), text);
+  heads_[c].insert(heads_[c].begin() + static_cast<std::ptrdiff_t>(at), p.head);
   ++count_;
   const std::size_t index = IndexOf(c, at);
   if (v.size() > kMaxChunk) {
     std::vector<std::string> tail(std::make_move_iterator(v.begin() + kMaxChunk / 2),
                                   std::make_move_iterator(v.end()));
     v.resize(kMaxChunk / 2);
-    chunks_.insert(chunks_.begin() + static_cast<std::ptrdiff_t>(c) + 1, std::move(tail));
+    heads_[c].resize(kMaxChunk / 2);
+    InsertChunk(c + 1, std::move(tail));
     RebuildCounts();
   } else {
     AddToCount(c, 1);
@@ -129,15 +177,19 @@ int WorkList::Add(std::string_view text) {
 }
 
 int WorkList::FindExact(std::string_view text) const {
-  Pos p = LowerBound([&](const std::string& e) { return Compare(e, text) < 0; });
-  if (p.chunk == chunks_.size() || Compare(chunks_[p.chunk][p.at], text) != 0) return -1;
-  return static_cast<int>(IndexOf(p.chunk, p.at));
+  if (chunks_.empty()) return -1;
+  const Probe p(text, std::string_view::npos);
+  Pos at = LowerBound(p);
+  if (at.chunk == chunks_.size() || CompareEntry(at.chunk, at.at, p) != 0) return -1;
+  return static_cast<int>(IndexOf(at.chunk, at.at));
 }
 
 int WorkList::FindPrefix(std::string_view key, std::size_t n) const {
-  Pos p = LowerBound([&](const std::string& e) { return CompareN(e, key, n) < 0; });
-  if (p.chunk == chunks_.size() || CompareN(chunks_[p.chunk][p.at], key, n) != 0) return -1;
-  return static_cast<int>(IndexOf(p.chunk, p.at));
+  if (chunks_.empty()) return -1;
+  const Probe p(key, n);
+  Pos at = LowerBound(p);
+  if (at.chunk == chunks_.size() || CompareEntry(at.chunk, at.at, p) != 0) return -1;
+  return static_cast<int>(IndexOf(at.chunk, at.at));
 }
 
 const std::string* WorkList::Get(int index) const {
@@ -157,17 +209,22 @@ bool WorkList::Delete(int index) {
   if (index < 0 || static_cast<std::size_t>(index) >= count_) return false;
   Pos p = Locate(static_cast<std::size_t>(index));
   std::vector<std::string>& v = chunks_[p.chunk];
+  std::vector<std::uint64_t>& h = heads_[p.chunk];
   v.erase(v.begin() + static_cast<std::ptrdiff_t>(p.at));
+  h.erase(h.begin() + static_cast<std::ptrdiff_t>(p.at));
   --count_;
-  const auto here = chunks_.begin() + static_cast<std::ptrdiff_t>(p.chunk);
+  const auto here = static_cast<std::ptrdiff_t>(p.chunk);
   if (v.empty()) {
-    chunks_.erase(here);
+    chunks_.erase(chunks_.begin() + here);
+    heads_.erase(heads_.begin() + here);
     RebuildCounts();
   } else if (v.size() < kMergeBelow && p.chunk + 1 < chunks_.size() &&
              v.size() + chunks_[p.chunk + 1].size() <= kMaxChunk / 2) {
     std::vector<std::string>& next = chunks_[p.chunk + 1];
     v.insert(v.end(), std::make_move_iterator(next.begin()), std::make_move_iterator(next.end()));
-    chunks_.erase(here + 1);
+    h.insert(h.end(), heads_[p.chunk + 1].begin(), heads_[p.chunk + 1].end());
+    chunks_.erase(chunks_.begin() + here + 1);
+    heads_.erase(heads_.begin() + here + 1);
     RebuildCounts();
   } else {
     AddToCount(p.chunk, -1);
@@ -180,13 +237,17 @@ int WorkList::Replace(int index, std::string_view text) {
   // Add puts the text after the entries equal to it: the place stays when the
   // entry before is not greater and the entry after is greater.
   const Pos p = Locate(static_cast<std::size_t>(index));
+  const Probe probe(text, std::string_view::npos);
   const std::vector<std::string>& v = chunks_[p.chunk];
-  const std::string* before = p.at > 0 ? &v[p.at - 1] : p.chunk > 0 ? &chunks_[p.chunk - 1].back() : nullptr;
-  const std::string* after = p.at + 1 < v.size()             ? &v[p.at + 1]
-                             : p.chunk + 1 < chunks_.size() ? &chunks_[p.chunk + 1].front()
-                                                            : nullptr;
-  if ((!before || Compare(*before, text) <= 0) && (!after || Compare(text, *after) < 0)) {
+  const bool before_ok = p.at > 0              ? CompareEntry(p.chunk, p.at - 1, probe) <= 0
+                         : p.chunk > 0         ? CompareEntry(p.chunk - 1, chunks_[p.chunk - 1].size() - 1, probe) <= 0
+                                               : true;
+  const bool after_ok = p.at + 1 < v.size()               ? CompareEntry(p.chunk, p.at + 1, probe) > 0
+                        : p.chunk + 1 < chunks_.size() ? CompareEntry(p.chunk + 1, 0, probe) > 0
+                                                       : true;
+  if (before_ok && after_ok) {
     chunks_[p.chunk][p.at].assign(text);
+    heads_[p.chunk][p.at] = probe.head;
     return index;
   }
   Delete(index);

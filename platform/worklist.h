@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -48,15 +49,29 @@ class WorkList {
     std::size_t chunk;
     std::size_t at;
   };
+  // A text sought in the list: compared over its first n characters (all of
+  // them for npos), by the folded heads of the entries first when n >= 8.
+  struct Probe {
+    Probe(std::string_view text, std::size_t n);
+    std::string_view text;
+    std::size_t n;
+    std::uint64_t head;
+    bool by_head;
+  };
+  // The folded first eight bytes, the first the most significant, zeros
+  // behind a shorter text. Where two heads differ they order the texts.
+  static std::uint64_t Head(std::string_view text);
+  int CompareEntry(std::size_t chunk, std::size_t at, const Probe& p) const;
   Pos Locate(std::size_t index) const;
   std::size_t IndexOf(std::size_t chunk, std::size_t at) const;
-  std::size_t ChunkFor(std::string_view text, bool after_equal) const;
   void RebuildCounts();
   void AddToCount(std::size_t chunk, std::ptrdiff_t delta);
-  template <class Less>
-  Pos LowerBound(Less less) const;
+  // The first entry not below the probe.
+  Pos LowerBound(const Probe& p) const;
+  void InsertChunk(std::size_t at, std::vector<std::string> items);
 
   std::vector<std::vector<std::string>> chunks_;
+  std::vector<std::vector<std::uint64_t>> heads_;  // Head() of every entry, by chunk
   std::vector<std::size_t> tree_;  // Fenwick tree over chunk sizes
   std::size_t count_ = 0;
   mutable std::size_t hint_ = 0;  // chunk of the last lookup
