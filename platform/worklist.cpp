@@ -9,7 +9,7 @@ namespace platform {
 namespace {
 
 // Chunks split above this size; small neighbours merge again after deletes.
-constexpr std::size_t kMaxChunk = 128;
+constexpr std::size_t kMaxChunk = 256;
 constexpr std::size_t kMergeBelow = 16;
 
 }  // namespace
@@ -31,16 +31,15 @@ std::uint64_t WorkList::Head(std::string_view text) {
 
 int WorkList::CompareEntry(std::size_t chunk, std::size_t at, const Probe& p) const {
   if (p.by_head) {
-    const std::uint64_t h = heads_[chunk][at];
+    const std::uint64_t h = chunks_[chunk]->heads[at];
     if (h != p.head) return h < p.head ? -1 : 1;
   }
-  const std::string& e = chunks_[chunk][at];
+  const std::string& e = chunks_[chunk]->items[at];
   return p.n == std::string_view::npos ? Compare(e, p.text) : CompareN(e, p.text, p.n);
 }
 
 void WorkList::Reset() {
   chunks_.clear();
-  heads_.clear();
   tree_.clear();
   count_ = 0;
   hint_ = 0;
@@ -50,7 +49,7 @@ void WorkList::RebuildCounts() {
   const std::size_t c = chunks_.size();
   tree_.assign(c + 1, 0);
   for (std::size_t i = 1; i <= c; ++i) {
-    tree_[i] += chunks_[i - 1].size();
+    tree_[i] += chunks_[i - 1]->items.size();
     std::size_t parent = i + (i & (~i + 1));
     if (parent <= c) tree_[parent] += tree_[i];
   }
@@ -86,7 +85,7 @@ WorkList::Pos WorkList::LowerBound(const Probe& p) const {
   // come in key order (sorted files): the chunk of the last lookup, or the
   // one after it, is tried before a bisection of all chunks.
   const std::size_t n = chunks_.size();
-  auto last_below = [&](std::size_t c) { return CompareEntry(c, chunks_[c].size() - 1, p) < 0; };
+  auto last_below = [&](std::size_t c) { return CompareEntry(c, chunks_[c]->items.size() - 1, p) < 0; };
   auto holds = [&](std::size_t c) { return !last_below(c) && (c == 0 || last_below(c - 1)); };
   std::size_t c;
   if (hint_ < n && holds(hint_)) {
@@ -106,7 +105,7 @@ WorkList::Pos WorkList::LowerBound(const Probe& p) const {
   }
   hint_ = c;
   std::size_t lo = 0;
-  std::size_t hi = chunks_[c].size();
+  std::size_t hi = chunks_[c]->items.size();
   while (lo < hi) {
     const std::size_t mid = lo + (hi - lo) / 2;
     if (CompareEntry(c, mid, p) < 0) lo = mid + 1;
@@ -116,11 +115,11 @@ WorkList::Pos WorkList::LowerBound(const Probe& p) const {
 }
 
 void WorkList::InsertChunk(std::size_t at, std::vector<std::string> items) {
-  std::vector<std::uint64_t> heads;
-  heads.reserve(items.size());
-  for (const std::string& e : items) heads.push_back(Head(e));
-  chunks_.insert(chunks_.begin() + static_cast<std::ptrdiff_t>(at), std::move(items));
-  heads_.insert(heads_.begin() + static_cast<std::ptrdiff_t>(at), std::move(heads));
+  auto chunk = std::make_unique<Chunk>();
+  chunk->heads.reserve(items.size());
+  for (const std::string& e : items) chunk->heads.push_back(Head(e));
+  chunk->items = std::move(items);
+  chunks_.insert(chunks_.begin() + static_cast<std::ptrdiff_t>(at), std::move(chunk));
 }
 
 int WorkList::Add(std::string_view text) {
@@ -134,9 +133,9 @@ int WorkList::Add(std::string_view text) {
   const Probe p(text, std::string_view::npos);
   // Entries that come in order (most files are sorted) go to the end at once.
   const std::size_t last = chunks_.size() - 1;
-  if (CompareEntry(last, chunks_[last].size() - 1, p) <= 0 && chunks_[last].size() < kMaxChunk) {
-    chunks_[last].emplace_back(text);
-    heads_[last].push_back(p.head);
+  if (CompareEntry(last, chunks_[last]->items.size() - 1, p) <= 0 && chunks_[last]->items.size() < kMaxChunk) {
+    chunks_[last]->items.emplace_back(text);
+    chunks_[last]->heads.push_back(p.head);
     AddToCount(last, 1);
     return static_cast<int>(count_++);
   }
@@ -146,11 +145,11 @@ int WorkList::Add(std::string_view text) {
   std::size_t hi = chunks_.size();
   while (lo < hi) {
     const std::size_t mid = lo + (hi - lo) / 2;
-    if (CompareEntry(mid, chunks_[mid].size() - 1, p) <= 0) lo = mid + 1;
+    if (CompareEntry(mid, chunks_[mid]->items.size() - 1, p) <= 0) lo = mid + 1;
     else hi = mid;
   }
   const std::size_t c = std::min(lo, last);
-  std::vector<std::string>& v = chunks_[c];
+  std::vector<std::string>& v = chunks_[c]->items;
   std::size_t at_lo = 0;
   std::size_t at_hi = v.size();
   while (at_lo < at_hi) {
@@ -160,14 +159,14 @@ int WorkList::Add(std::string_view text) {
   }
   const std::size_t at = at_lo;
   v.emplace(v.begin() + static_cast<std::ptrdiff_t>(at), text);
-  heads_[c].insert(heads_[c].begin() + static_cast<std::ptrdiff_t>(at), p.head);
+  chunks_[c]->heads.insert(chunks_[c]->heads.begin() + static_cast<std::ptrdiff_t>(at), p.head);
   ++count_;
   const std::size_t index = IndexOf(c, at);
   if (v.size() > kMaxChunk) {
     std::vector<std::string> tail(std::make_move_iterator(v.begin() + kMaxChunk / 2),
                                   std::make_move_iterator(v.end()));
     v.resize(kMaxChunk / 2);
-    heads_[c].resize(kMaxChunk / 2);
+    chunks_[c]->heads.resize(kMaxChunk / 2);
     InsertChunk(c + 1, std::move(tail));
     RebuildCounts();
   } else {
@@ -195,7 +194,7 @@ int WorkList::FindPrefix(std::string_view key, std::size_t n) const {
 const std::string* WorkList::Get(int index) const {
   if (index < 0 || static_cast<std::size_t>(index) >= count_) return nullptr;
   Pos p = Locate(static_cast<std::size_t>(index));
-  return &chunks_[p.chunk][p.at];
+  return &chunks_[p.chunk]->items[p.at];
 }
 
 int WorkList::GetText(int index, std::string& out) const {
@@ -208,23 +207,21 @@ int WorkList::GetText(int index, std::string& out) const {
 bool WorkList::Delete(int index) {
   if (index < 0 || static_cast<std::size_t>(index) >= count_) return false;
   Pos p = Locate(static_cast<std::size_t>(index));
-  std::vector<std::string>& v = chunks_[p.chunk];
-  std::vector<std::uint64_t>& h = heads_[p.chunk];
+  std::vector<std::string>& v = chunks_[p.chunk]->items;
+  std::vector<std::uint64_t>& h = chunks_[p.chunk]->heads;
   v.erase(v.begin() + static_cast<std::ptrdiff_t>(p.at));
   h.erase(h.begin() + static_cast<std::ptrdiff_t>(p.at));
   --count_;
   const auto here = static_cast<std::ptrdiff_t>(p.chunk);
   if (v.empty()) {
     chunks_.erase(chunks_.begin() + here);
-    heads_.erase(heads_.begin() + here);
     RebuildCounts();
   } else if (v.size() < kMergeBelow && p.chunk + 1 < chunks_.size() &&
-             v.size() + chunks_[p.chunk + 1].size() <= kMaxChunk / 2) {
-    std::vector<std::string>& next = chunks_[p.chunk + 1];
+             v.size() + chunks_[p.chunk + 1]->items.size() <= kMaxChunk / 2) {
+    std::vector<std::string>& next = chunks_[p.chunk + 1]->items;
     v.insert(v.end(), std::make_move_iterator(next.begin()), std::make_move_iterator(next.end()));
-    h.insert(h.end(), heads_[p.chunk + 1].begin(), heads_[p.chunk + 1].end());
+    h.insert(h.end(), chunks_[p.chunk + 1]->heads.begin(), chunks_[p.chunk + 1]->heads.end());
     chunks_.erase(chunks_.begin() + here + 1);
-    heads_.erase(heads_.begin() + here + 1);
     RebuildCounts();
   } else {
     AddToCount(p.chunk, -1);
@@ -238,16 +235,16 @@ int WorkList::Replace(int index, std::string_view text) {
   // entry before is not greater and the entry after is greater.
   const Pos p = Locate(static_cast<std::size_t>(index));
   const Probe probe(text, std::string_view::npos);
-  const std::vector<std::string>& v = chunks_[p.chunk];
+  const std::vector<std::string>& v = chunks_[p.chunk]->items;
   const bool before_ok = p.at > 0              ? CompareEntry(p.chunk, p.at - 1, probe) <= 0
-                         : p.chunk > 0         ? CompareEntry(p.chunk - 1, chunks_[p.chunk - 1].size() - 1, probe) <= 0
+                         : p.chunk > 0         ? CompareEntry(p.chunk - 1, chunks_[p.chunk - 1]->items.size() - 1, probe) <= 0
                                                : true;
   const bool after_ok = p.at + 1 < v.size()               ? CompareEntry(p.chunk, p.at + 1, probe) > 0
                         : p.chunk + 1 < chunks_.size() ? CompareEntry(p.chunk + 1, 0, probe) > 0
                                                        : true;
   if (before_ok && after_ok) {
-    chunks_[p.chunk][p.at].assign(text);
-    heads_[p.chunk][p.at] = probe.head;
+    chunks_[p.chunk]->items[p.at].assign(text);
+    chunks_[p.chunk]->heads[p.at] = probe.head;
     return index;
   }
   Delete(index);

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -70,8 +71,13 @@ class WorkList {
   Pos LowerBound(const Probe& p) const;
   void InsertChunk(std::size_t at, std::vector<std::string> items);
 
-  std::vector<std::vector<std::string>> chunks_;
-  std::vector<std::vector<std::uint64_t>> heads_;  // Head() of every entry, by chunk
+  // Entries in order, a few hundred to a chunk; a new chunk in the middle
+  // moves only the pointers behind it.
+  struct Chunk {
+    std::vector<std::string> items;
+    std::vector<std::uint64_t> heads;  // Head() of every item
+  };
+  std::vector<std::unique_ptr<Chunk>> chunks_;
   std::vector<std::size_t> tree_;  // Fenwick tree over chunk sizes
   std::size_t count_ = 0;
   mutable std::size_t hint_ = 0;  // chunk of the last lookup
