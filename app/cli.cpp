@@ -77,6 +77,7 @@ int Convert(const Settings& s, platform::Stream& report_file) {
         std::cerr << ", read " << (now.read - io.read) / 1'000'000 << " MB, written "
                   << (now.written - io.written) / 1'000'000 << " MB";
       }
+      if (now.peak_memory >= 0) std::cerr << ", peak memory so far " << now.peak_memory / 1'000'000 << " MB";
       std::cerr << '\n';
       io = now;
     };

@@ -108,11 +108,12 @@ void SetToday(std::optional<Date> date);
 
 void SleepMs(int ms);
 
-// Bytes this process has read and written through file calls so far (both -1
-// where the system does not tell); for the step timings.
+// Bytes this process has read and written through file calls so far, and its
+// peak memory (-1 where the system does not tell); for the step timings.
 struct IoTotals {
   std::int64_t read = -1;
   std::int64_t written = -1;
+  std::int64_t peak_memory = -1;  // the most memory the process has held, in bytes
 };
 IoTotals ProcessIo();
 

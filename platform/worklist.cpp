@@ -243,7 +243,15 @@ int WorkList::Replace(int index, std::string_view text) {
                         : p.chunk + 1 < chunks_.size() ? CompareEntry(p.chunk + 1, 0, probe) > 0
                                                        : true;
   if (before_ok && after_ok) {
-    chunks_[p.chunk]->items[p.at].assign(text);
+    std::string& item = chunks_[p.chunk]->items[p.at];
+    std::string old;  // (the text may lie in the entry itself)
+    if (item.capacity() < text.size()) {
+      // Entries grow a little at a time (a history gains a year): room for
+      // an eighth more, not the double a string would take.
+      old.reserve(text.size() + text.size() / 8);
+      item.swap(old);
+    }
+    item.assign(text);
     chunks_[p.chunk]->heads[p.at] = probe.head;
     return index;
   }

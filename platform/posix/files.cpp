@@ -5,6 +5,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
@@ -685,6 +686,8 @@ IoTotals ProcessIo() {
     if (std::sscanf(line, "wchar: %lld", &v) == 1) t.written = v;
   }
   std::fclose(f);
+  struct rusage usage {};
+  if (getrusage(RUSAGE_SELF, &usage) == 0) t.peak_memory = static_cast<std::int64_t>(usage.ru_maxrss) * 1024;
   return t;
 }
 

@@ -6,6 +6,8 @@
 
 #include "platform/windows/windows_api.h"
 
+#include <psapi.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -487,6 +489,9 @@ IoTotals ProcessIo() {
     t.read = static_cast<std::int64_t>(c.ReadTransferCount);
     t.written = static_cast<std::int64_t>(c.WriteTransferCount);
   }
+  PROCESS_MEMORY_COUNTERS m{};
+  m.cb = sizeof m;
+  if (K32GetProcessMemoryInfo(GetCurrentProcess(), &m, sizeof m)) t.peak_memory = static_cast<std::int64_t>(m.PeakWorkingSetSize);
   return t;
 }
 
