@@ -21,18 +21,25 @@ int WorkList::CompareN(std::string_view a, std::string_view b, std::size_t n) {
 }
 
 WorkList::Probe::Probe(std::string_view t, std::size_t count)
-    : text(t), n(count), head(Head(count < t.size() ? t.substr(0, count) : t)), by_head(count >= 8) {}
+    : text(t),
+      n(count),
+      head(HeadOf(count < t.size() ? t.substr(0, count) : t)),
+      head_words(count >= 16 ? 2 : count >= 8 ? 1 : 0) {}
 
-std::uint64_t WorkList::Head(std::string_view text) {
-  std::uint64_t h = 0;
-  for (std::size_t i = 0; i < 8; ++i) h = h << 8 | (i < text.size() ? detail::Fold(text[i]) : 0u);
-  return h;
+WorkList::Head WorkList::HeadOf(std::string_view text) {
+  auto word = [text](std::size_t from) {
+    std::uint64_t w = 0;
+    for (std::size_t i = from; i < from + 8; ++i) w = w << 8 | (i < text.size() ? detail::Fold(text[i]) : 0u);
+    return w;
+  };
+  return Head{word(0), word(8)};
 }
 
 int WorkList::CompareEntry(std::size_t chunk, std::size_t at, const Probe& p) const {
-  if (p.by_head) {
-    const std::uint64_t h = chunks_[chunk]->heads[at];
-    if (h != p.head) return h < p.head ? -1 : 1;
+  if (p.head_words > 0) {
+    const Head& h = chunks_[chunk]->heads[at];
+    if (h.high != p.head.high) return h.high < p.head.high ? -1 : 1;
+    if (p.head_words > 1 && h.low != p.head.low) return h.low < p.head.low ? -1 : 1;
   }
   const std::string& e = chunks_[chunk]->items[at];
   return p.n == std::string_view::npos ? Compare(e, p.text) : CompareN(e, p.text, p.n);
@@ -117,7 +124,7 @@ WorkList::Pos WorkList::LowerBound(const Probe& p) const {
 void WorkList::InsertChunk(std::size_t at, std::vector<std::string> items) {
   auto chunk = std::make_unique<Chunk>();
   chunk->heads.reserve(items.size());
-  for (const std::string& e : items) chunk->heads.push_back(Head(e));
+  for (const std::string& e : items) chunk->heads.push_back(HeadOf(e));
   chunk->items = std::move(items);
   chunks_.insert(chunks_.begin() + static_cast<std::ptrdiff_t>(at), std::move(chunk));
 }
@@ -208,7 +215,7 @@ bool WorkList::Delete(int index) {
   if (index < 0 || static_cast<std::size_t>(index) >= count_) return false;
   Pos p = Locate(static_cast<std::size_t>(index));
   std::vector<std::string>& v = chunks_[p.chunk]->items;
-  std::vector<std::uint64_t>& h = chunks_[p.chunk]->heads;
+  std::vector<Head>& h = chunks_[p.chunk]->heads;
   v.erase(v.begin() + static_cast<std::ptrdiff_t>(p.at));
   h.erase(h.begin() + static_cast<std::ptrdiff_t>(p.at));
   --count_;

@@ -50,18 +50,24 @@ class WorkList {
     std::size_t chunk;
     std::size_t at;
   };
+  // The folded first sixteen bytes of a text as two numbers, the first byte
+  // the most significant, zeros behind a shorter text. Where the heads of two
+  // texts differ they order the texts; where they agree the texts decide.
+  struct Head {
+    std::uint64_t high = 0;
+    std::uint64_t low = 0;
+    auto operator<=>(const Head&) const = default;
+  };
+  static Head HeadOf(std::string_view text);
   // A text sought in the list: compared over its first n characters (all of
-  // them for npos), by the folded heads of the entries first when n >= 8.
+  // them for npos), by the heads of the entries first as far as n reaches.
   struct Probe {
     Probe(std::string_view text, std::size_t n);
     std::string_view text;
     std::size_t n;
-    std::uint64_t head;
-    bool by_head;
+    Head head;
+    int head_words;  // 0, 1 (n from 8) or 2 (n from 16)
   };
-  // The folded first eight bytes, the first the most significant, zeros
-  // behind a shorter text. Where two heads differ they order the texts.
-  static std::uint64_t Head(std::string_view text);
   int CompareEntry(std::size_t chunk, std::size_t at, const Probe& p) const;
   Pos Locate(std::size_t index) const;
   std::size_t IndexOf(std::size_t chunk, std::size_t at) const;
@@ -75,7 +81,7 @@ class WorkList {
   // moves only the pointers behind it.
   struct Chunk {
     std::vector<std::string> items;
-    std::vector<std::uint64_t> heads;  // Head() of every item
+    std::vector<Head> heads;  // HeadOf() every item
   };
   std::vector<std::unique_ptr<Chunk>> chunks_;
   std::vector<std::size_t> tree_;  // Fenwick tree over chunk sizes

@@ -107,12 +107,12 @@ struct NaiveList {
 
 TEST(WorkList, RandomOperationsMatchANaiveList) {
   std::mt19937 rng(4242);
-  // A zero byte and texts around eight characters long try the folded heads
+  // A zero byte and texts around eight and sixteen characters long try the heads
   // that lookups compare first.
   const char letters[] = {'a', 'A', 'b', 'B', '\xE9', '\xC9', '_', '1', '\0'};
   auto random_text = [&] {
     std::string s;
-    std::size_t n = 1 + rng() % 10;
+    std::size_t n = 1 + rng() % 18;
     for (std::size_t i = 0; i < n; ++i) s.push_back(letters[rng() % 9]);
     s += "#" + std::to_string(rng() % 1000);  // distinguishes equal-folding entries
     return s;
@@ -142,7 +142,7 @@ TEST(WorkList, RandomOperationsMatchANaiveList) {
         naive.v.erase(naive.v.begin() + i);
       }
       std::string key = random_text();
-      std::size_t n = rng() % 14;
+      std::size_t n = rng() % 22;
       ASSERT_EQ(l.FindPrefix(key, n), naive.FindPrefix(key, n)) << key << " " << n;
       if (!naive.v.empty()) {
         int i = static_cast<int>(rng() % naive.v.size());
