@@ -159,7 +159,7 @@ int Main(int argc, char** argv) {
   CLI::Option* yes = convert->add_flag("--yes", s.yes, "Answer Yes to the program's questions");
   convert->add_flag("--no", s.no, "Answer No to the program's questions")->excludes(yes);
   convert->add_option("--report", s.report, "Also write the report of what changed to this file, as JSON");
-  convert->add_flag("--timings", s.timings, "Print the time each conversion step took");
+  convert->add_flag("--timings", s.timings, "Print the time, bytes read and written and peak memory of each conversion step");
   CLI::App* demo = cli.add_subcommand(
       "demo", "Make a sample old installation (in DIR, or a new temporary folder) and convert it");
   demo->add_option("DIR", s.demo_folder, "Folder for the sample installation (its data folder must be empty)");

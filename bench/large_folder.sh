@@ -6,9 +6,12 @@
 #
 # Each size is generated once; then, RUNS times (default 3, environment
 # variable RUNS), the installation is copied with `cp -a` (the baseline, timed)
-# and the copy converted (timed). The medians are printed: on a shared machine
-# the time of writing new files into memory varies from run to run by a factor
-# of two or more, for the copy as for the conversion.
+# and the copy converted (timed). Before each timed command the written data
+# goes to disk and, where the script may (as root), the page cache is emptied,
+# so that the copy and the conversion both start cold: otherwise a copy into
+# memory that a previous run has just freed takes a fifth of the time of one
+# into new memory, and the ratio says more about the machine than about the
+# program. DROP_CACHES=0 keeps the cache. The medians are printed.
 #
 # The data's last year is 2010 and the conversion runs as of 2011-03-01
 # (VEKCONV_TODAY), so that the due entries written for the unpaid months, and
@@ -29,6 +32,14 @@ work=$(mktemp -d "${BENCH_DIR:-${TMPDIR:-/tmp}}/vekconv-bench.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
 now() { date +%s.%N; }
+cold=no
+if [ "${DROP_CACHES:-1}" = 1 ] && [ -w /proc/sys/vm/drop_caches ]; then cold=yes; fi
+settle() {
+  sync
+  if [ "$cold" = yes ]; then echo 3 >/proc/sys/vm/drop_caches; fi
+}
+echo "page cache emptied before each timed command: $cold"
+
 median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
 printf '%10s %10s %6s %5s %10s %10s %8s %12s\n' members bytes files runs convert_s cp_a_s ratio peak_rss_mb
@@ -42,12 +53,12 @@ for n in "${sizes[@]}"; do
   for ((r = 1; r <= runs; r++)); do
     run="$work/run-$n"
     rm -rf "$run" "$work/tmp-$n"
-    sync
+    settle
     start=$(now)
     cp -a "$src" "$run"
     end=$(now)
     awk "BEGIN { print $end - $start }" >>"$work/cp"
-    sync
+    settle
 
     mkdir -p "$work/tmp-$n"
     start=$(now)
