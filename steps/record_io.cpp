@@ -190,7 +190,10 @@ bool RecordPatcher::Load(std::int64_t i) {
   if (!inside) {
     FlushWindow();
     window_first_ = i;
-    if (!io_.Seek(i * static_cast<std::int64_t>(length_))) return false;
+    if (!io_.Seek(i * static_cast<std::int64_t>(length_))) {
+      window_.clear();
+      return false;
+    }
     // The window keeps its size from one read to the next (no clearing).
     window_.resize(static_cast<std::size_t>(per_window) * length_);
     window_.resize(io_.ReadRaw(window_.data(), window_.size()));
