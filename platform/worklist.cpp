@@ -242,13 +242,19 @@ int WorkList::Replace(int index, std::string_view text) {
   // entry before is not greater and the entry after is greater.
   const Pos p = Locate(static_cast<std::size_t>(index));
   const Probe probe(text, std::string_view::npos);
-  const std::vector<std::string>& v = chunks_[p.chunk]->items;
-  const bool before_ok = p.at > 0              ? CompareEntry(p.chunk, p.at - 1, probe) <= 0
-                         : p.chunk > 0         ? CompareEntry(p.chunk - 1, chunks_[p.chunk - 1]->items.size() - 1, probe) <= 0
-                                               : true;
-  const bool after_ok = p.at + 1 < v.size()               ? CompareEntry(p.chunk, p.at + 1, probe) > 0
-                        : p.chunk + 1 < chunks_.size() ? CompareEntry(p.chunk + 1, 0, probe) > 0
-                                                       : true;
+  const std::size_t c = p.chunk;
+  bool before_ok = true;
+  if (p.at > 0) {
+    before_ok = CompareEntry(c, p.at - 1, probe) <= 0;
+  } else if (c > 0) {
+    before_ok = CompareEntry(c - 1, chunks_[c - 1]->items.size() - 1, probe) <= 0;
+  }
+  bool after_ok = true;
+  if (p.at + 1 < chunks_[c]->items.size()) {
+    after_ok = CompareEntry(c, p.at + 1, probe) > 0;
+  } else if (c + 1 < chunks_.size()) {
+    after_ok = CompareEntry(c + 1, 0, probe) > 0;
+  }
   if (before_ok && after_ok) {
     std::string& item = chunks_[p.chunk]->items[p.at];
     std::string old;  // (the text may lie in the entry itself)

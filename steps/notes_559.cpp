@@ -189,25 +189,15 @@ std::string KindCode(char kind) {
   return {};
 }
 
-enum class Outcome { kWritten, kNoSource, kFailed };
-
-Outcome WriteTable(const Table& t) {
-  RecordReader in(t.old_name, t.old_length);
-  if (!in) return Outcome::kNoSource;
-  RecordWriter out(t.new_name, RecordWriter::Mode::kAppend);
-  if (!out) return Outcome::kFailed;
-  for (std::int64_t i = 0; in.Load(i); ++i) {
-    if (in.deleted()) continue;
-    const std::string values[] = {KindCode(in.At(kKindAt))};
-    PutRows(out, in, t.rows, values);
-  }
-  return out.Close() ? Outcome::kWritten : Outcome::kFailed;
-}
-
 // The old table goes to the temporary folder once the new one stands; an old
 // table that cannot be read goes there too, as nothing can be made of it.
 void RelayoutTable(const Table& t) {
-  if (!platform::Exists(t.new_name) && WriteTable(t) == Outcome::kFailed) return;
+  auto convert = [&t](const RecordReader& in, RecordWriter& out) {
+    const std::string values[] = {KindCode(in.At(kKindAt))};
+    PutRows(out, in, t.rows, values);
+  };
+  const NewFile done = WriteNewFile(t.old_name, t.old_length, t.new_name, convert);
+  if (done == NewFile::kFailed) return;
   store::MoveToTemp(t.old_name, kRetiredSubfolder);
 }
 

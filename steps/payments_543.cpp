@@ -118,20 +118,11 @@ void SplitPaymentMethods() {
 }
 
 void WriteF08R1() {
-  if (platform::Exists("F08R1.DAT")) return;
-  bool written = false;
-  {
-    RecordReader in("F08R0.DAT", 300);
-    if (!in) return;
-    RecordWriter out("F08R1.DAT", RecordWriter::Mode::kAppend);
-    if (!out) return;
-    for (std::int64_t i = 0; in.Load(i); ++i) {
-      if (!in.deleted()) PutRows(out, in, kF08R1);
-    }
-    written = out.Close();
-  }
+  const NewFile done = WriteNewFile("F08R0.DAT", 300, "F08R1.DAT", [](const RecordReader& in, RecordWriter& out) {
+    PutRows(out, in, kF08R1);
+  });
   // The old file goes only once the new one is complete.
-  if (written) platform::DeleteFile("F08R0.DAT");
+  if (done == NewFile::kWritten) platform::DeleteFile("F08R0.DAT");
 }
 
 void MoveF13R1Field() {

@@ -18,6 +18,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/files.h"
 #include "platform/stream.h"
 
 namespace steps {
@@ -151,5 +152,30 @@ class RecordPatcher : public LoadedRecord {
   std::function<bool()> before_store_;
   bool store_refused_ = false;
 };
+
+// What WriteNewFile did.
+enum class NewFile {
+  kExists,    // the target was there already: nothing done
+  kNoSource,  // the source could not be read: no target made
+  kWritten,
+  kFailed,    // the target could not be written: it does not exist
+};
+
+// Writes a new file from the live records of a source, only while the target
+// is missing; `convert(in, out)` puts the new record (or records) of each live
+// source record. The source is closed when this returns.
+template <typename Convert>
+NewFile WriteNewFile(std::string_view source, std::size_t source_length, std::string_view target, Convert convert) {
+  if (platform::Exists(target)) return NewFile::kExists;
+  RecordReader in(source, source_length);
+  if (!in) return NewFile::kNoSource;
+  RecordWriter out(target, RecordWriter::Mode::kCreate);
+  if (!out) return NewFile::kFailed;
+  for (std::int64_t i = 0; in.Load(i); ++i) {
+    if (!in.deleted()) convert(in, out);
+  }
+  in.Close();
+  return out.Close() ? NewFile::kWritten : NewFile::kFailed;
+}
 
 }  // namespace steps

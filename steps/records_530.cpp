@@ -146,22 +146,6 @@ constexpr std::size_t kConfigaFieldWidth = 11;
 
 // ---- the sections ---------------------------------------------------------
 
-// A new file written from a source file, one record per live source record;
-// only while the new file is missing, and not created when the source cannot
-// be read.
-template <typename Convert>
-void WriteNewFile(const char* source, std::size_t source_length, const char* target, Convert convert) {
-  RecordReader in(source, source_length);
-  if (!in || platform::Exists(target)) return;
-  RecordWriter out(target, RecordWriter::Mode::kCreate);
-  if (!out) return;
-  for (std::int64_t i = 0; in.Load(i); ++i) {
-    if (in.deleted()) continue;
-    convert(in, out);
-  }
-  out.Close();
-}
-
 void WriteF01R0() {
   WriteNewFile("F17R0.DAT", 1000, "F01R0.DAT", [](RecordReader& in, RecordWriter& out) {
     PutRows(out, in, kF01R0);

@@ -316,13 +316,7 @@ constexpr Relayout kRelayouts[] = {
 };
 
 void Relayout1000(const Relayout& job, const Settings& s) {
-  if (platform::Exists(job.to)) return;
-  RecordReader in(job.from, job.old_length);
-  if (!in) return;
-  RecordWriter out(job.to, RecordWriter::Mode::kAppend);
-  if (!out) return;
-  for (std::int64_t i = 0; in.Load(i); ++i) {
-    if (in.deleted()) continue;
+  WriteNewFile(job.from, job.old_length, job.to, [&](const RecordReader& in, RecordWriter& out) {
     std::size_t pos = 0;
     for (const Slot& slot : kLayout1000) {
       if (!(slot.files & job.file)) continue;
@@ -330,8 +324,7 @@ void Relayout1000(const Relayout& job, const Settings& s) {
       pos = slot.offset + slot.width;
     }
     out.Spaces(kNewLength - pos).EndRecord();
-  }
-  out.Close();
+  });
 }
 
 // ---- stage 4: F24.DAT (60 bytes) from CONF14.DAT (40 bytes) ---------------

@@ -2,8 +2,6 @@
 
 #include "platform/windows/windows_api.h"
 
-#include <iostream>
-
 namespace platform {
 namespace {
 
@@ -34,12 +32,5 @@ const ConsoleCodePage g_code_page;
 bool StdinIsTerminal() { return IsConsole(STD_INPUT_HANDLE); }
 bool StdoutIsTerminal() { return IsConsole(STD_OUTPUT_HANDLE); }
 bool StderrIsTerminal() { return IsConsole(STD_ERROR_HANDLE); }
-
-std::optional<std::string> ReadTerminalLine() {
-  std::string line;
-  if (!std::getline(std::cin, line)) return std::nullopt;
-  if (!line.empty() && line.back() == '\r') line.pop_back();
-  return line;
-}
 
 }  // namespace platform
