@@ -29,6 +29,12 @@ namespace app {
 
 namespace {
 
+// Exit codes.
+constexpr int kExitDone = 0;
+constexpr int kExitFailed = 1;   // the conversion stopped (or its report could not be written)
+constexpr int kExitUsage = 2;    // bad command line, or no such folder
+constexpr int kExitNoSpace = 3;  // not enough space on the disk: nothing was changed
+
 struct Settings {
   std::string drive_c;
   std::string start_folder;
@@ -82,15 +88,25 @@ int Convert(const Settings& s, platform::Stream& report_file) {
       io = now;
     };
   }
-  RunConvert(ui, on_step);
+  const steps::ConversionResult result = RunConvert(ui, on_step);
   platform::SetActiveUi(nullptr);
+  if (s.timings) {
+    std::cerr << "  space on the data folder's disk: estimated " << result.space_needed / 1'000'000
+              << " MB, used at most " << result.peak_use / 1'000'000 << " MB, free at the start "
+              << result.space_free / 1'000'000 << " MB\n";
+  }
   ChangeReport report = watch.Finish();
   std::cout << '\n' << FormatReport(report) << std::flush;
   if (report_file && !(report_file.Write(ReportJson(report)) && report_file.Close())) {
     std::cerr << "vekconv: cannot write the report to " << s.report << '\n';
-    return 1;
+    return kExitFailed;
   }
-  return 0;
+  switch (result.outcome) {
+    case steps::Outcome::kDone: return kExitDone;
+    case steps::Outcome::kStopped: return kExitFailed;
+    case steps::Outcome::kNoSpace: return kExitNoSpace;
+  }
+  return kExitFailed;
 }
 
 // A sample old installation, converted: what the tool does, on data that can
@@ -168,7 +184,12 @@ int Main(int argc, char** argv) {
   cli.footer(
       "The conversion works in C:\\Zelk\\Vek when drive C: is current and that folder exists,\n"
       "otherwise in the start folder. Files that are no longer needed are moved to the\n"
-      "temporary folder ($TMPDIR) under Zelk/Vek, never destroyed.");
+      "temporary folder ($TMPDIR) under Zelk/Vek, never destroyed. Each step is made whole\n"
+      "or not at all: a conversion that was interrupted goes on where it stopped when it is\n"
+      "run again.\n\n"
+      "Exit codes: 0 converted; 1 a step could not read or write its files (the files stay\n"
+      "as the last complete step left them); 2 bad command line or folder; 3 not enough\n"
+      "space on the disk (nothing was changed).");
 
   try {
     cli.parse(argc, argv);
@@ -184,13 +205,13 @@ int Main(int argc, char** argv) {
     report_file = platform::Stream::Open(s.report, "wb");
     if (!report_file) {
       std::cerr << "vekconv: cannot write the report to " << s.report << '\n';
-      return 2;
+      return kExitUsage;
     }
   }
   if (demo->parsed()) return Demo(s, report_file);
   if (std::optional<std::string> error = Prepare(s)) {
     std::cerr << "vekconv: " << *error << '\n';
-    return 2;
+    return kExitUsage;
   }
   if (convert->parsed()) return Convert(s, report_file);
 

@@ -1,7 +1,5 @@
 #include "app/dialog.h"
 
-#include <chrono>
-
 #include "platform/files.h"
 #include "steps/steps.h"
 
@@ -25,17 +23,19 @@ DialogTexts InitDialog() {
   return t;
 }
 
-void RunConvert(platform::Ui& dlg, const std::function<void(const char*, double)>& on_step) {
+steps::ConversionResult RunConvert(platform::Ui& dlg, const std::function<void(const char*, double)>& on_step) {
+  steps::ConversionResult result;
   {
     platform::WaitCursor wait(dlg);
-    for (const steps::Step& step : steps::AllSteps()) {
-      auto start = std::chrono::steady_clock::now();
-      step.run(dlg);
-      if (on_step) on_step(step.name, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
-    }
+    result = steps::Convert(dlg, on_step);
   }
   dlg.SetStatus("");
-  dlg.MessageBox("A convers\xE3o foi realizada.", kProduct, platform::Icon::kInformation);  // cp1252
+  if (result.outcome == steps::Outcome::kDone) {
+    dlg.MessageBox("A convers\xE3o foi realizada.", kProduct, platform::Icon::kInformation);  // cp1252
+  } else {
+    dlg.MessageBox(result.message, kProduct, platform::Icon::kError);
+  }
+  return result;
 }
 
 const char* IconWord(platform::Icon icon) {

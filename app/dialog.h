@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/ui.h"
+#include "steps/steps.h"
 
 namespace app {
 
@@ -25,10 +26,12 @@ struct DialogTexts {
 DialogTexts InitDialog();
 
 // The Convert command (button "&Converter Versões"): every step in its order,
-// whatever the outcome of the ones before, then an empty status line and the
-// closing message.
+// then an empty status line and the closing message. A step that cannot read
+// or write its files stops the conversion instead: the user is told what
+// failed and what to do, and never sees the closing message.
 // on_step, when given, hears each step's name and its time in seconds.
-void RunConvert(platform::Ui& dlg, const std::function<void(const char*, double)>& on_step = {});
+steps::ConversionResult RunConvert(platform::Ui& dlg,
+                                   const std::function<void(const char*, double)>& on_step = {});
 
 // A message box's icon as a word for the text front ends (cp1252).
 const char* IconWord(platform::Icon icon);

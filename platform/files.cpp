@@ -17,6 +17,8 @@ std::optional<Date>& TodayOverride() {
   return d;
 }
 
+thread_local SystemError g_last_error;
+
 std::optional<std::string>& TempFolderOverride() {
   static std::optional<std::string> folder;
   return folder;
@@ -44,6 +46,15 @@ bool WildcardMatch(std::string_view pattern, std::string_view name) {
   }
   while (p < pattern.size() && pattern[p] == '*') ++p;
   return p == pattern.size();
+}
+
+const SystemError& LastError() { return g_last_error; }
+
+void ClearLastError() { g_last_error = SystemError(); }
+
+void detail::NoteError(SystemError error) {
+  if (IsRealError(g_last_error)) return;
+  g_last_error = std::move(error);
 }
 
 Date Today() {

@@ -81,6 +81,51 @@ bool CreateFolder(std::string_view path);
 // Removes an empty folder.
 bool RemoveFolder(std::string_view path);
 
+// Renames a file over an existing one, which it replaces in one step (a
+// read-only target too); to another volume the file is copied and the copy
+// put in place the same way. False when the source is missing.
+bool ReplaceFile(std::string_view from, std::string_view to);
+
+// ---- durability -------------------------------------------------------
+
+// Puts the file's data on the disk (not only in the system's cache).
+bool SyncFile(std::string_view path);
+// Puts the folder's entries (names created, renamed, removed) on the disk.
+// Systems that keep them safe by themselves answer true.
+bool SyncFolder(std::string_view path);
+// Bytes free for this user on the volume that holds the path; -1 unknown.
+std::int64_t FreeSpace(std::string_view path);
+// Both paths (or their nearest existing folders) lie on one volume, so that
+// a folder can be renamed from one to the other.
+bool SameVolume(std::string_view a, std::string_view b);
+
+// ---- errors ------------------------------------------------------------
+
+// What the system said when a file operation failed.
+enum class ErrorKind {
+  kNone,
+  kMissing,  // no such file or folder
+  kRefused,  // the name is taken, the folder is not empty, another volume
+  kNoSpace,  // disk full, quota used up, file too large
+  kDenied,   // permission, read-only file or volume, file in use
+  kDevice,   // the disk itself failed (input/output error)
+  kOther,
+};
+struct SystemError {
+  ErrorKind kind = ErrorKind::kNone;
+  int code = 0;      // errno, or the Windows error code
+  std::string text;  // the system's own words
+};
+// The failure of this thread's file operations since ClearLastError. A real
+// failure is kept over later answers about names, so that a lookup that
+// could not read a folder is not taken for a name that is missing.
+const SystemError& LastError();
+void ClearLastError();
+// True for a failure of the system, not an answer about the names.
+inline bool IsRealError(const SystemError& e) {
+  return e.kind != ErrorKind::kNone && e.kind != ErrorKind::kMissing && e.kind != ErrorKind::kRefused;
+}
+
 // ---- busy probe --------------------------------------------------------
 
 // True while another process holds a write lock on the file; the product on

@@ -33,6 +33,11 @@ std::int64_t SizeOf(FileId f);
 bool Resize(FileId f, std::int64_t length);
 bool CloseFile(FileId f);
 
+// Notes the system's error of the call that just failed (errno or
+// GetLastError) for LastError().
+void NoteSystemError();
+void NoteError(SystemError error);
+
 // The date on the system clock, in local time.
 Date SystemToday();
 // The user's temporary folder as the system gives it, ending in a separator.

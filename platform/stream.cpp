@@ -95,6 +95,7 @@ struct Stream::Writer {
       const bool ok = !failed && WriteAt(fd, job.buf.get() + job.begin, job.n, job.offset, false);
       {
         std::lock_guard<std::mutex> lock(m);
+        if (!ok && !failed) error = LastError();
         if (!ok) failed = true;
         busy = false;
         spare.push_back(std::move(job.buf));
@@ -110,6 +111,7 @@ struct Stream::Writer {
   std::vector<std::unique_ptr<char[]>> spare;
   bool busy = false;
   bool failed = false;
+  SystemError error;  // the failed write's, told on the writing thread
   bool stop = false;
   std::thread thread;  // last: it starts with the members above in place
 };
@@ -139,6 +141,7 @@ Stream& Stream::operator=(Stream&& other) noexcept {
   wlen_ = std::exchange(other.wlen_, 0);
   buf_gen_ = other.buf_gen_;
   failed_ = other.failed_;
+  error_ = other.error_;
   buf_size_ = other.buf_size_;
   writer_ = std::move(other.writer_);
   other.rd_ = other.rlen_ = other.wstart_ = 0;
@@ -190,6 +193,7 @@ bool Stream::FlushWrites() {
   buf_gen_ = ++g_write_generation;
   wstart_ = wlen_ = 0;
   if (!ok) {
+    NoteFailure();
     failed_ = true;
     DropBuffer();  // the buffer no longer matches the file
     return false;
@@ -209,9 +213,17 @@ bool Stream::FillBuffer() {
   rd_ = rlen_ = 0;
   buf_gen_ = g_write_generation;
   std::int64_t r = ReadAt(fd_, buf_.get(), buf_size_, buf_pos_);
+  if (r < 0) NoteFailure();
   if (r <= 0) return false;
   rlen_ = static_cast<std::size_t>(r);
   return true;
+}
+
+void Stream::NoteFailure() {
+  if (error_.kind != ErrorKind::kNone) return;
+  error_ = LastError();
+  // A failure the system did not explain still counts as one.
+  if (error_.kind == ErrorKind::kNone || error_.kind == ErrorKind::kMissing) error_.kind = ErrorKind::kOther;
 }
 
 // The byte after the one at the position, without moving; -1 at the end.
@@ -219,6 +231,7 @@ int Stream::PeekAfterCurrent() {
   if (rd_ + 1 < rlen_) return static_cast<unsigned char>(buf_[rd_ + 1]);
   char c;
   std::int64_t r = ReadAt(fd_, &c, 1, buf_pos_ + static_cast<std::int64_t>(rd_) + 1);
+  if (r < 0) NoteFailure();
   return r == 1 ? static_cast<unsigned char>(c) : -1;
 }
 
@@ -294,6 +307,7 @@ std::size_t Stream::ReadRaw(char* dst, std::size_t n) {
       buf_pos_ += static_cast<std::int64_t>(rd_);
       rd_ = rlen_ = 0;
       std::int64_t r = ReadAt(fd_, dst + got, n - got, buf_pos_);
+      if (r < 0) NoteFailure();
       if (r <= 0) break;
       buf_pos_ += r;
       got += static_cast<std::size_t>(r);
@@ -310,7 +324,10 @@ bool Stream::WriteRawBytes(const char* p, std::size_t n) {
   if (append_ && wlen_ == 0) {
     // A run of appends starts at the current end of the file.
     std::int64_t size = SizeOf(fd_);
-    if (size < 0) return false;
+    if (size < 0) {
+      NoteFailure();
+      return false;
+    }
     buf_pos_ = size;
     rd_ = rlen_ = 0;
   }
@@ -322,6 +339,7 @@ bool Stream::WriteRawBytes(const char* p, std::size_t n) {
     const bool ok = WriteAt(fd_, p, n, buf_pos_, false);
     buf_gen_ = ++g_write_generation;
     if (!ok) {
+      NoteFailure();
       failed_ = true;
       return false;
     }
@@ -428,7 +446,9 @@ bool Stream::Truncate(std::int64_t length) {
   if (!FlushWrites() || !Settle()) return false;
   DropBuffer();  // keeps the position
   buf_gen_ = ++g_write_generation;
-  return detail::Resize(fd_, length);
+  if (detail::Resize(fd_, length)) return true;
+  NoteFailure();
+  return false;
 }
 
 bool Stream::Flush() {
@@ -438,6 +458,10 @@ bool Stream::Flush() {
 
 bool Stream::Settle() {
   if (!writer_ || writer_->Drain()) return true;
+  if (error_.kind == ErrorKind::kNone) {
+    error_ = writer_->error;
+    if (error_.kind == ErrorKind::kNone) error_.kind = ErrorKind::kOther;
+  }
   failed_ = true;
   return false;
 }
@@ -461,7 +485,10 @@ bool Stream::Close() {
   bool ok = FlushWrites();
   ok = Settle() && ok && !failed_;
   writer_.reset();
-  if (!CloseFile(fd_)) ok = false;
+  if (!CloseFile(fd_)) {
+    NoteFailure();
+    ok = false;
+  }
   fd_ = -1;
   buf_.reset();
   rd_ = rlen_ = wstart_ = wlen_ = 0;

@@ -14,6 +14,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/files.h"
+
 namespace platform {
 
 class Stream {
@@ -56,6 +58,10 @@ class Stream {
   // Closes the stream; false when the last writes could not be stored.
   bool Close();
 
+  // The first read or write of this stream that failed, as the system told
+  // it (kind kNone while none did). The end of the file is no failure.
+  const SystemError& error() const { return error_; }
+
   // For a new file that nothing reads before it is closed (a stream opened
   // "w" without "+"): full buffers are written by a second thread while the
   // caller goes on filling the next. A failed write shows at the next Flush,
@@ -68,6 +74,7 @@ class Stream {
     void operator()(Writer* w) const;
   };
   bool Settle();  // waits for the writes handed over; false when one failed
+  void NoteFailure();  // keeps the first failure as error()
 
   bool FillBuffer();
   bool FlushWrites();
@@ -93,6 +100,7 @@ class Stream {
   std::size_t wlen_ = 0;      // end of the changed bytes (0: none)
   std::uint64_t buf_gen_ = 0; // write generation when buf_ was read
   bool failed_ = false;       // a write failed
+  SystemError error_;
   std::size_t buf_size_ = 0;
   std::unique_ptr<Writer, WriterEnd> writer_;
 };

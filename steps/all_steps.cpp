@@ -1,6 +1,16 @@
 #include "steps/steps.h"
 
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <optional>
+
+#include "platform/files.h"
+#include "store/changes.h"
 #include "store/housekeeping.h"
+#include "store/open.h"
+#include "text/cp1252.h"
+#include "text/numbers.h"
 
 namespace steps {
 
@@ -24,6 +34,165 @@ std::span<const Step> AllSteps() {
       {"cleanup", CleanupObsoleteFiles},
   };
   return kSteps;
+}
+
+namespace {
+
+// ---- how far a conversion came ------------------------------------------------
+
+struct Progress {
+  std::size_t next = 0;  // the first step not committed
+  platform::Date today;  // the date the conversion took for today
+};
+
+std::optional<Progress> ReadProgress() {
+  platform::Stream in = store::OpenForReading(kProgressFile);
+  if (!in) return std::nullopt;
+  std::string text;
+  char buf[128];
+  std::size_t n = in.ReadRaw(buf, sizeof buf);
+  if (in.error().kind != platform::ErrorKind::kNone) store::Fail(store::FileError::Action::kRead, kProgressFile, in.error());
+  text.assign(buf, n);
+  unsigned next = 0;
+  Progress p;
+  if (std::sscanf(text.c_str(), "next %u today %d-%d-%d", &next, &p.today.year, &p.today.month, &p.today.day) != 4 ||
+      next > AllSteps().size()) {
+    return std::nullopt;  // not ours: the conversion starts from the first step
+  }
+  p.next = next;
+  return p;
+}
+
+// Stages the progress file for the commit of the step before `next`.
+void StageProgress(const Progress& p) {
+  char text[64];
+  std::snprintf(text, sizeof text, "next %zu today %04d-%02d-%02d\r\n", p.next, p.today.year, p.today.month,
+                p.today.day);
+  store::StagedFile file(kProgressFile, store::StagedFile::Start::kEmpty);
+  platform::ClearLastError();
+  platform::Stream out = platform::Stream::Open(file.path(), "wb");
+  if (!out) store::Fail(store::FileError::Action::kCreate, kProgressFile);
+  if (!out.Write(text) || !out.Close()) store::Fail(store::FileError::Action::kWrite, kProgressFile, out.error());
+  file.Keep();
+}
+
+// ---- what the user is told -------------------------------------------------------
+
+std::string Megabytes(std::int64_t bytes) {
+  return text::FormatNumber(static_cast<double>((bytes + 999'999) / 1'000'000), 0) + " MB";
+}
+
+std::string ActionText(store::FileError::Action a) {
+  using A = store::FileError::Action;
+  switch (a) {
+    case A::kOpen: return CP1252("Não foi possível abrir").str();
+    case A::kRead: return CP1252("Não foi possível ler").str();
+    case A::kWrite: return CP1252("Não foi possível gravar").str();
+    case A::kCreate: return CP1252("Não foi possível criar").str();
+    case A::kRename: return CP1252("Não foi possível renomear").str();
+    case A::kDelete: return CP1252("Não foi possível excluir").str();
+    case A::kFolder: return CP1252("Não foi possível criar ou remover a pasta").str();
+    case A::kSync: return CP1252("Não foi possível gravar no disco").str();
+    case A::kJournal: return CP1252("Não foi possível completar o registro da conversão").str();
+  }
+  return {};
+}
+
+std::string CauseText(const platform::SystemError& e) {
+  switch (e.kind) {
+    case platform::ErrorKind::kNoSpace: return CP1252("disco cheio").str();
+    case platform::ErrorKind::kDenied: return "acesso negado";
+    case platform::ErrorKind::kDevice: return CP1252("erro de leitura ou gravação no disco").str();
+    default: return "erro do sistema";
+  }
+}
+
+std::string AdviceText(const platform::SystemError& e) {
+  switch (e.kind) {
+    case platform::ErrorKind::kNoSpace:
+      return CP1252("Libere espaço no disco e execute a conversão novamente.").str();
+    case platform::ErrorKind::kDenied:
+      return CP1252(
+                 "Verifique se a pasta de dados e o arquivo podem ser gravados (permissões, somente leitura, "
+                 "arquivo em uso) e execute a conversão novamente.")
+          .str();
+    case platform::ErrorKind::kDevice:
+      return CP1252("Verifique o disco e execute a conversão novamente.").str();
+    default:
+      return CP1252("Corrija a causa e execute a conversão novamente.").str();
+  }
+}
+
+std::string StopMessage(const char* where, const store::FileError& e) {
+  std::string m = where;
+  m += "\n";
+  m += ActionText(e.action()) + " " + e.name() + ": " + CauseText(e.error());
+  if (!e.error().text.empty()) m += " (" + e.error().text + ")";
+  m += ".\n" + AdviceText(e.error()) + "\n";
+  m += CP1252("Os arquivos estão como a última etapa completa os deixou; a conversão continua de onde parou.").str();
+  return m;
+}
+
+}  // namespace
+
+ConversionResult Convert(platform::Ui& dlg, const std::function<void(const char*, double)>& on_step) {
+  ConversionResult result;
+  const std::span<const Step> steps = AllSteps();
+  std::optional<Progress> progress;
+  try {
+    store::FinishInterruptedCommit();
+    store::RemoveCopyLeftovers(RetiredFolder());
+    progress = ReadProgress();
+  } catch (const store::FileError& e) {
+    result.outcome = Outcome::kStopped;
+    result.message = StopMessage(CP1252("A conversão interrompida antes não pôde ser completada.").c_str(), e);
+    return result;
+  }
+  Progress p = progress.value_or(Progress{0, platform::Today()});
+  // A conversion that goes on takes the date that it started with.
+  if (progress) platform::SetToday(p.today);
+
+  result.space_free = platform::FreeSpace(".");
+  result.space_needed = EstimateSpace(p.next);
+  if (result.space_free >= 0 && result.space_needed > result.space_free) {
+    result.outcome = Outcome::kNoSpace;
+    result.message = CP1252("Não há espaço suficiente no disco para a conversão.\nNecessário: ").str() +
+                     Megabytes(result.space_needed) + "; livre: " + Megabytes(result.space_free) +
+                     CP1252(".\nLibere espaço no disco e execute a conversão novamente. Nenhum arquivo foi alterado.")
+                         .str();
+    return result;
+  }
+
+  std::int64_t least_free = result.space_free;
+  for (std::size_t i = p.next; i < steps.size(); ++i) {
+    const auto start = std::chrono::steady_clock::now();
+    try {
+      store::ChangeSet changes;
+      steps[i].run(dlg);
+      Progress next{i + 1, p.today};
+      if (next.next < steps.size()) {
+        StageProgress(next);
+      } else {
+        store::DeleteFile(kProgressFile);
+      }
+      const std::int64_t free_now = platform::FreeSpace(".");
+      if (free_now >= 0 && (least_free < 0 || free_now < least_free)) least_free = free_now;
+      changes.Commit();
+    } catch (const store::FileError& e) {
+      char where[160];
+      std::snprintf(where, sizeof where, CP1252("A conversão parou na etapa %zu de %zu (%s).").c_str(), i + 1,
+                    steps.size(), steps[i].name);
+      result.outcome = Outcome::kStopped;
+      result.message = StopMessage(where, e);
+      break;
+    }
+    if (on_step) {
+      on_step(steps[i].name, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    }
+  }
+  if (result.space_free >= 0 && least_free >= 0) result.peak_use = result.space_free - least_free;
+  if (progress) platform::SetToday(std::nullopt);
+  return result;
 }
 
 }  // namespace steps

@@ -5,6 +5,7 @@
 // F34.DAT. Every row does nothing once its name is gone, so the step runs on
 // every conversion.
 #include "platform/files.h"
+#include "store/changes.h"
 #include "steps/steps.h"
 #include "store/counters.h"
 #include "store/housekeeping.h"
@@ -104,14 +105,14 @@ void CleanupObsoleteFiles(platform::Ui&) {
   for (const Row& row : kRows) {
     switch (row.action) {
       case Action::kDelete:
-        platform::DeleteFile(row.name);
+        store::DeleteFile(row.name);
         break;
       case Action::kRetire:
         store::MoveToTemp(row.name, kRetiredSubfolder);
         break;
       case Action::kMoveFolder:
         // A file of that name is no report folder.
-        if (platform::IsFolder(row.name)) store::TransferFolder(row.name, row.target, store::kTransferMove);
+        if (store::IsFolder(row.name)) store::TransferFolder(row.name, row.target, store::kTransferMove);
         break;
       case Action::kRemoveCounters:
         store::DelByKey(row.name, store::kCountersFile, store::kCounterRecordLength, kCounterKeyPartAt,

@@ -66,8 +66,13 @@ void FormatCodesAndBlock() {
     if (!code.empty() && FormatMod11Code13(code)) f09.Set(kCode13At, code, kCode13Width);
   }
   // The block is rearranged once only: a later run must not move it again.
-  for (std::int64_t i = 0; f09.Load(i); ++i) {
-    if (!f09.Trimmed(kRearrangedAt, kRearrangedWidth).empty()) return;
+  bool rearranged = false;
+  for (std::int64_t i = 0; !rearranged && f09.Load(i); ++i) {
+    rearranged = !f09.Trimmed(kRearrangedAt, kRearrangedWidth).empty();
+  }
+  if (rearranged) {
+    f09.Close();
+    return;
   }
   for (std::int64_t i = 0; f09.Load(i); ++i) {
     if (Reaches(f09, kBlockAt)) {
@@ -84,6 +89,7 @@ void FormatCodesAndBlock() {
     }
     if (Reaches(f09, kBlankAt)) f09.Set(kBlankAt, "", kBlankWidth);
   }
+  f09.Close();
 }
 
 // ---- F28R0.DAT --------------------------------------------------------
@@ -98,6 +104,7 @@ void CopyF28Byte() {
   for (std::int64_t i = 0; f28.Load(i); ++i) {
     if (Reaches(f28, kF28To)) f28.Set(kF28To, std::string(1, f28.At(kF28From)), 1);
   }
+  f28.Close();
 }
 
 // ---- R33\L33*.DAT: note records -----------------------------------------
@@ -122,11 +129,12 @@ void LinkNotes(const std::string& path) {
     if (!notes.Load(i)) break;
     notes.Set(0, Fmt("B%-10lld", static_cast<long long>(i - 1)) + text, kLinkedNoteWidth);
   }
+  notes.Close();
 }
 
 void LinkAllNotes() {
   const std::string folder = std::string(kNotesFolder) + "\\";
-  for (const platform::FindEntry& entry : platform::FindFiles(folder + "L33*.DAT")) {
+  for (const platform::FindEntry& entry : store::FindFiles(folder + "L33*.DAT")) {
     if (entry.attributes & platform::kAttrFolder) continue;
     LinkNotes(folder + entry.name);
   }
@@ -196,8 +204,7 @@ void RelayoutTable(const Table& t) {
     const std::string values[] = {KindCode(in.At(kKindAt))};
     PutRows(out, in, t.rows, values);
   };
-  const NewFile done = WriteNewFile(t.old_name, t.old_length, t.new_name, convert);
-  if (done == NewFile::kFailed) return;
+  WriteNewFile(t.old_name, t.old_length, t.new_name, convert);
   store::MoveToTemp(t.old_name, kRetiredSubfolder);
 }
 
@@ -212,6 +219,10 @@ constexpr std::size_t kEntryLengthAt = 11;
 constexpr std::size_t kEntryLengthWidth = 5;
 constexpr long kLongestText = 300;
 
+void FailOnReadError(const platform::Stream& in) {
+  if (in.error().kind != platform::ErrorKind::kNone) store::Fail(store::FileError::Action::kRead, kTextsFile, in.error());
+}
+
 // F90.DAT is a chain of entries: a 16-byte header (kind, key, text length)
 // and the text. Kind "1" entries become F40.DAT records.
 void WriteTextRecords(platform::Stream& in, RecordWriter& out) {
@@ -219,6 +230,7 @@ void WriteTextRecords(platform::Stream& in, RecordWriter& out) {
     std::string header(kEntryHeader, '\0');
     if (!in.Seek(at)) break;
     header.resize(in.ReadRaw(header.data(), header.size()));
+    FailOnReadError(in);
     if (header.size() < kEntryHeader) break;
     // A negative length would lead the walk backwards or hold it in place.
     const long n = std::max(0L, text::ParseLong(header.substr(kEntryLengthAt, kEntryLengthWidth)));
@@ -228,6 +240,7 @@ void WriteTextRecords(platform::Stream& in, RecordWriter& out) {
       // afterwards, so a text cut at its first line would be lost.
       std::string body(static_cast<std::size_t>(m), '\0');
       body.resize(in.ReadRaw(body.data(), body.size()));
+      FailOnReadError(in);
       if (m == 0 || !body.empty()) {
         const std::string length = Fmt("%ld", m);
         out.Put("100", 3)
@@ -247,17 +260,14 @@ void WriteTextRecords(platform::Stream& in, RecordWriter& out) {
 }
 
 void ConvertTexts() {
-  if (platform::Exists(kTextRecordsFile)) return;
-  platform::Stream in = platform::Stream::Open(kTextsFile, "rb");
-  // F40.DAT marks the texts as converted: while F90.DAT is there but cannot
-  // be read, a later run must still find the work undone.
-  if (!in && platform::Exists(kTextsFile)) return;
+  if (store::Exists(kTextRecordsFile)) return;
+  platform::Stream in = store::OpenExisting(kTextsFile, "rb");
   RecordWriter out(kTextRecordsFile, RecordWriter::Mode::kAppend);
-  if (!out) return;
   if (in) WriteTextRecords(in, out);
   const bool had_texts = static_cast<bool>(in);
   in.Close();
-  if (out.Close() && had_texts) store::DeleteDataFile(kTextsFile);
+  out.Close();
+  if (had_texts) store::DeleteDataFile(kTextsFile);
 }
 
 }  // namespace

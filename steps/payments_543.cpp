@@ -85,7 +85,7 @@ bool WriteDefaultMethods(const Record800& r800) {
 }
 
 void SplitPaymentMethods() {
-  if (platform::Exists("F03R0.DAT")) return;
+  if (store::Exists("F03R0.DAT")) return;
   bool has_methods = false;
   Record800 r800;
   {
@@ -122,7 +122,7 @@ void WriteF08R1() {
     PutRows(out, in, kF08R1);
   });
   // The old file goes only once the new one is complete.
-  if (done == NewFile::kWritten) platform::DeleteFile("F08R0.DAT");
+  if (done == NewFile::kWritten) store::DeleteFile("F08R0.DAT");
 }
 
 void MoveF13R1Field() {
@@ -136,6 +136,7 @@ void MoveF13R1Field() {
     f13.Set(512, "", 2);
     f13.Set(613, value, 2);
   }
+  f13.Close();
 }
 
 void WidenF25R0Codes() {
@@ -146,6 +147,7 @@ void WidenF25R0Codes() {
     const std::string code = f25.Trimmed(0, 10);
     if (code.size() == 3) f25.Set(0, "00" + code);
   }
+  f25.Close();
 }
 
 // The recoded field: two spaces, the code, spaces to the end of the field.
@@ -162,12 +164,13 @@ void RecodeCountry(const char* file) {
     const char* code = text::EqualNoCase(value, "brasil", 5) ? "0" : "3";
     f.Set(643, std::string("  ") + code, 20);
   }
+  f.Close();
 }
 
 }  // namespace
 
 void RelayoutPaymentMethods(platform::Ui&) {
-  platform::MoveFile("C28R0.DAT", "F28R0.DAT");
+  store::MoveFile("C28R0.DAT", "F28R0.DAT");
   SplitPaymentMethods();
   WriteF08R1();
   MoveF13R1Field();

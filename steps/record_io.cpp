@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/files.h"
+#include "store/open.h"
 
 namespace steps {
 
@@ -60,7 +61,7 @@ std::string_view LoadedRecord::TrimmedView(std::size_t offset, std::size_t width
 char LoadedRecord::At(std::size_t offset) const { return offset < rec_.size() ? rec_[offset] : ' '; }
 
 RecordReader::RecordReader(std::string_view path, std::size_t record_length)
-    : LoadedRecord(record_length), in_(platform::Stream::Open(path, "rb")) {}
+    : LoadedRecord(record_length), path_(path), in_(store::OpenExisting(path, "rb")) {}
 
 bool RecordReader::Load(std::int64_t i) {
   rec_ = {};
@@ -69,6 +70,7 @@ bool RecordReader::Load(std::int64_t i) {
   if (!in_.Seek(i * static_cast<std::int64_t>(length_))) return false;
   buf_.resize(length_);
   buf_.resize(in_.ReadRaw(buf_.data(), length_));
+  if (in_.error().kind != platform::ErrorKind::kNone) store::Fail(store::FileError::Action::kRead, path_, in_.error());
   rec_ = buf_;
   return !rec_.empty();
 }
@@ -76,23 +78,27 @@ bool RecordReader::Load(std::int64_t i) {
 // ---- RecordWriter -------------------------------------------------------
 
 RecordWriter::RecordWriter(std::string_view path, Mode mode, bool text_mode) : path_(path) {
-  bool exists = platform::Exists(path);
-  if (mode == Mode::kAppend && exists) {
-    out_ = platform::Stream::Open(path, text_mode ? "at" : "ab");
-    return;
+  using store::FileError;
+  const bool append = mode == Mode::kAppend;
+  if (!append && store::Exists(path) && store::IsReadOnly(path)) {
+    platform::SystemError read_only;
+    read_only.kind = platform::ErrorKind::kDenied;
+    read_only.text = "the file is read-only";
+    store::Fail(FileError::Action::kCreate, path, read_only);
   }
-  // A read-only target cannot be replaced, as opening it for writing fails.
-  if (exists && platform::IsReadOnly(path)) return;
-  temp_path_ = path_ + ".~vk";
-  platform::SetReadOnly(temp_path_, false);
-  platform::DeleteFile(temp_path_);  // left over from an interrupted run
-  out_ = platform::Stream::Open(temp_path_, text_mode ? "wt" : "wb");
-  // Nothing reads the new file before it gets its name: its buffers can be
+  staged_.emplace(path, append ? store::StagedFile::Start::kCurrent : store::StagedFile::Start::kEmpty);
+  platform::ClearLastError();
+  out_ = platform::Stream::Open(staged_->path(), append ? (text_mode ? "at" : "ab") : (text_mode ? "wt" : "wb"));
+  if (!out_) store::Fail(append ? FileError::Action::kOpen : FileError::Action::kCreate, path);
+  // Nothing reads a new file before it gets its name: its buffers can be
   // written while the next records are built.
-  out_.WriteBehind();
+  if (!append) out_.WriteBehind();
 }
 
-RecordWriter::~RecordWriter() { Close(); }
+RecordWriter::~RecordWriter() {
+  // Dropped: the staged file goes with staged_.
+  if (out_) out_.Close();
+}
 
 RecordWriter& RecordWriter::Put(std::string_view value, std::size_t width) {
   std::size_t n = std::min(value.size(), width);
@@ -119,31 +125,22 @@ RecordWriter& RecordWriter::Raw(std::string_view bytes) {
 }
 
 bool RecordWriter::EndRecord() {
-  if (!out_) {
-    rec_.clear();
-    return false;
-  }
-  if (!out_.Write(rec_)) failed_ = true;
+  if (!out_.Write(rec_)) store::Fail(store::FileError::Action::kWrite, path_, out_.error());
   rec_.clear();
   ++records_;
-  return !failed_;
+  return true;
 }
 
 bool RecordWriter::Close(std::string_view keep_old_as) {
   if (!out_) return false;
   if (!rec_.empty()) EndRecord();
-  bool ok = out_.Close() && !failed_;
-  out_ = platform::Stream();
-  if (temp_path_.empty()) return ok;
-  std::string temp = std::move(temp_path_);
-  temp_path_.clear();
-  if (ok && platform::Exists(path_)) {
-    const bool kept = !keep_old_as.empty() && platform::MoveFile(path_, keep_old_as);
-    if (!kept) ok = platform::DeleteFile(path_);
-  }
-  if (ok) ok = platform::MoveFile(temp, path_);
-  if (!ok) platform::DeleteFile(temp);
-  return ok;
+  if (!out_.Close()) store::Fail(store::FileError::Action::kWrite, path_, out_.error());
+  // The old file is kept under the other name when that is free; otherwise
+  // the new one replaces it.
+  if (!keep_old_as.empty() && store::Exists(path_)) store::MoveFile(path_, keep_old_as);
+  staged_->Keep();
+  staged_.reset();
+  return true;
 }
 
 // ---- RecordPatcher ------------------------------------------------------
@@ -156,12 +153,20 @@ namespace {
 constexpr std::size_t kWindowBytes = 1 << 18;
 }
 
-RecordPatcher::RecordPatcher(std::string_view path, std::size_t record_length) : LoadedRecord(record_length) {
-  if (platform::Exists(path) && platform::IsReadOnly(path)) platform::SetReadOnly(path, false);
-  io_ = platform::Stream::Open(path, "r+b");
+RecordPatcher::RecordPatcher(std::string_view path, std::size_t record_length)
+    : LoadedRecord(record_length), path_(path) {
+  if (store::Exists(path)) store::MakeWritable(path);
+  io_ = store::OpenExisting(path, "rb");
 }
 
-RecordPatcher::~RecordPatcher() { Close(); }
+RecordPatcher::~RecordPatcher() {
+  if (!io_) return;
+  try {
+    Close();
+  } catch (const store::FileError& e) {
+    store::NoteFailure(e);
+  }
+}
 
 bool RecordPatcher::FlushWindow() {
   if (changed_end_ <= changed_begin_) return true;
@@ -169,13 +174,22 @@ bool RecordPatcher::FlushWindow() {
   const std::size_t end = changed_end_;
   changed_begin_ = changed_end_ = 0;
   if (before_store_ && (store_refused_ || !before_store_())) {
-    store_refused_ = failed_ = true;
+    store_refused_ = true;
     return false;
+  }
+  if (!staged_) {
+    // The first change: from here on the patcher works on the staged copy,
+    // which holds what the window was read from.
+    staged_.emplace(path_, store::StagedFile::Start::kCurrent);
+    staged_->Keep();
+    io_.Close();
+    platform::ClearLastError();
+    io_ = platform::Stream::Open(staged_->path(), "r+b");
+    if (!io_) store::Fail(store::FileError::Action::kOpen, path_);
   }
   if (!io_.Seek(window_first_ * static_cast<std::int64_t>(length_) + static_cast<std::int64_t>(begin)) ||
       !io_.Write(std::string_view(window_).substr(begin, end - begin))) {
-    failed_ = true;
-    return false;
+    store::Fail(store::FileError::Action::kWrite, path_, io_.error());
   }
   return true;
 }
@@ -197,6 +211,7 @@ bool RecordPatcher::Load(std::int64_t i) {
     // The window keeps its size from one read to the next (no clearing).
     window_.resize(static_cast<std::size_t>(per_window) * length_);
     window_.resize(io_.ReadRaw(window_.data(), window_.size()));
+    if (io_.error().kind != platform::ErrorKind::kNone) store::Fail(store::FileError::Action::kRead, path_, io_.error());
     if (window_.empty()) return false;
   }
   at_ = static_cast<std::size_t>(i - window_first_) * length_;
@@ -243,9 +258,10 @@ std::int64_t RecordPatcher::file_size() {
 bool RecordPatcher::Close() {
   if (!io_) return false;
   FlushWindow();
-  bool ok = io_.Close() && !failed_;
+  const bool refused = store_refused_;
+  if (!io_.Close()) store::Fail(store::FileError::Action::kWrite, path_, io_.error());
   io_ = platform::Stream();
-  return ok;
+  return !refused;
 }
 
 // ---- layouts ---------------------------------------------------------------

@@ -7,19 +7,24 @@
 // shifts the fields behind it, so one bad byte cannot scramble a record or cut
 // off the rest of a table.
 //
-// New files are written under a temporary name beside the target and get
-// their real name only when the writer is closed successfully, so that an
-// interrupted conversion never leaves a half-written file that a later run's
+// Every file is written as a staged file (store/changes.h): a new file gets
+// its name only when its writer is closed, and a changed one is a copy until
+// the step commits. A writer that is dropped without Close leaves nothing
+// behind, so that no half-written file stands under a name that a later
 // guard ("the new file exists already") would take for done.
+//
+// A read or write that the system refuses throws store::FileError: the
+// conversion stops there.
 #pragma once
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
-#include "platform/files.h"
 #include "platform/stream.h"
+#include "store/changes.h"
 
 namespace steps {
 
@@ -52,6 +57,7 @@ class LoadedRecord {
 
 class RecordReader : public LoadedRecord {
  public:
+  // Unopened (false) when the file does not exist.
   RecordReader(std::string_view path, std::size_t record_length);
   explicit operator bool() const { return static_cast<bool>(in_); }
 
@@ -63,6 +69,7 @@ class RecordReader : public LoadedRecord {
   void Close() { in_.Close(); }
 
  private:
+  std::string path_;
   platform::Stream in_;
   std::string buf_;
 };
@@ -77,8 +84,10 @@ class RecordWriter {
     kAppend,  // records appended to the file, which is created when missing ("at")
   };
   // In text mode a line feed is written as CR LF (line files such as the
-  // yearly history files); records are written byte for byte.
+  // yearly history files); records are written byte for byte. A read-only
+  // file is not replaced: that stops the conversion.
   RecordWriter(std::string_view path, Mode mode, bool text_mode = false);
+  // Without Close the writer leaves the file as it found it.
   ~RecordWriter();
   RecordWriter(const RecordWriter&) = delete;
   RecordWriter& operator=(const RecordWriter&) = delete;
@@ -90,22 +99,20 @@ class RecordWriter {
   RecordWriter& Spaces(std::size_t width);
   // Bytes as they are (line ends of list files).
   RecordWriter& Raw(std::string_view bytes);
-  // Writes the record built so far. False when the write failed.
+  // Writes the record built so far.
   bool EndRecord();
   std::int64_t records() const { return records_; }
 
-  // Flushes, and gives a new file its real name. False when anything failed;
-  // a new file is then removed again and the target left as it was. The file
-  // it replaces is deleted, or renamed to `keep_old_as` when that name is free.
+  // Flushes, and gives the file its name (true). The file it replaces is
+  // deleted, or renamed to `keep_old_as` when that name is free.
   bool Close(std::string_view keep_old_as = {});
 
  private:
-  platform::Stream out_;
   std::string path_;
-  std::string temp_path_;  // empty when writing straight into the target
+  std::optional<store::StagedFile> staged_;
+  platform::Stream out_;
   std::string rec_;
   std::int64_t records_ = 0;
-  bool failed_ = false;
 };
 
 // Changes records of an existing file in place. Records are loaded one at a
@@ -113,8 +120,11 @@ class RecordWriter {
 // window and reach the file when the patcher moves past it or is closed.
 class RecordPatcher : public LoadedRecord {
  public:
-  // Opens for update, clearing a read-only attribute first.
+  // Opens for update, clearing a read-only attribute first; unopened (false)
+  // when the file does not exist. The file is read where it is; the first
+  // change is written to a staged copy.
   RecordPatcher(std::string_view path, std::size_t record_length);
+  // Writes what Close would; call Close, which tells a failure.
   ~RecordPatcher();
   RecordPatcher(const RecordPatcher&) = delete;
   RecordPatcher& operator=(const RecordPatcher&) = delete;
@@ -141,6 +151,8 @@ class RecordPatcher : public LoadedRecord {
  private:
   bool FlushWindow();
 
+  std::string path_;
+  std::optional<store::StagedFile> staged_;  // once something changed
   platform::Stream io_;
   std::string window_;  // records window_first_ onwards, with the changes
   std::int64_t window_first_ = -1;
@@ -148,7 +160,6 @@ class RecordPatcher : public LoadedRecord {
   // The changed bytes of the window lie in [changed_begin_, changed_end_).
   std::size_t changed_begin_ = 0;
   std::size_t changed_end_ = 0;
-  bool failed_ = false;
   std::function<bool()> before_store_;
   bool store_refused_ = false;
 };
@@ -156,9 +167,8 @@ class RecordPatcher : public LoadedRecord {
 // What WriteNewFile did.
 enum class NewFile {
   kExists,    // the target was there already: nothing done
-  kNoSource,  // the source could not be read: no target made
+  kNoSource,  // there is no source: no target made
   kWritten,
-  kFailed,    // the target could not be written: it does not exist
 };
 
 // Writes a new file from the live records of a source, only while the target
@@ -166,16 +176,16 @@ enum class NewFile {
 // source record. The source is closed when this returns.
 template <typename Convert>
 NewFile WriteNewFile(std::string_view source, std::size_t source_length, std::string_view target, Convert convert) {
-  if (platform::Exists(target)) return NewFile::kExists;
+  if (store::Exists(target)) return NewFile::kExists;
   RecordReader in(source, source_length);
   if (!in) return NewFile::kNoSource;
   RecordWriter out(target, RecordWriter::Mode::kCreate);
-  if (!out) return NewFile::kFailed;
   for (std::int64_t i = 0; in.Load(i); ++i) {
     if (!in.deleted()) convert(in, out);
   }
   in.Close();
-  return out.Close() ? NewFile::kWritten : NewFile::kFailed;
+  out.Close();
+  return NewFile::kWritten;
 }
 
 }  // namespace steps

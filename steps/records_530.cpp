@@ -177,7 +177,7 @@ std::string Reg04DateTail(std::string_view date, std::string_view n_field) {
 
 std::vector<std::string> DataFilesOf(std::string_view folder) {
   std::vector<std::string> names;
-  for (const platform::FindEntry& e : platform::FindFiles(std::string(folder) + "\\*.DAT")) {
+  for (const platform::FindEntry& e : store::FindFiles(std::string(folder) + "\\*.DAT")) {
     if (!(e.attributes & platform::kAttrFolder)) names.push_back(e.name);
   }
   return names;
@@ -200,6 +200,8 @@ void ConvertR08File(const std::string& name) {
       PutRows(others, in, kR08Other);
     }
   }
+  notes.Close();
+  others.Close();
 }
 
 void ConvertReg04File(const std::string& name) {
@@ -223,14 +225,16 @@ void ConvertReg04File(const std::string& name) {
                                   Reg04DateTail(in.Field(20, 10), in.Field(44, 2))};
     PutRows(notes, in, kReg04Normal, values);
   }
+  notes.Close();
+  marker.Close();
 }
 
 void SplitNoteFiles(platform::Ui& dlg) {
-  if (platform::Exists("F32.DAT")) return;
+  if (store::Exists("F32.DAT")) return;
   const std::vector<std::string> r08 = DataFilesOf("R08");
   const std::vector<std::string> reg04 = DataFilesOf("REG04");
   if (r08.empty() && reg04.empty()) return;
-  if (!platform::IsFolder("R33")) {
+  if (!store::IsFolder("R33")) {
     // The notes would be left behind unconverted, and the cleanup later moves
     // R08 and REG04 out of the data folder: the user must know.
     dlg.MessageBox(CP1252("A pasta R33 não existe: as anotações das pastas R08 e REG04 não foram convertidas."),
@@ -257,14 +261,14 @@ void WriteF14R0() {
 }
 
 void MoveSettingsToCounters() {
-  if (!platform::Exists("CONFIGA.DAT") || platform::Exists(store::kCountersFile)) return;
+  if (!store::Exists("CONFIGA.DAT") || store::Exists(store::kCountersFile)) return;
   bool stored = true;
   for (std::size_t k = 0; k < kConfigaKeys.size(); ++k) {
     const long value = store::ReadRecordNumber("CONFIGA.DAT", static_cast<long>(k), kConfigaFieldWidth);
     if (value > 0 && !store::StoreCounter("", kConfigaKeys[k], value)) stored = false;
   }
   // Settings that did not reach the counters file are not thrown away.
-  if (stored) platform::DeleteFile("CONFIGA.DAT");
+  if (stored) store::DeleteFile("CONFIGA.DAT");
 }
 
 void PatchF10R4() {
@@ -287,6 +291,7 @@ void PatchF10R4() {
     f10.Set(815, code, 3);
     f10.Set(826, "", 3);
   }
+  f10.Close();
 }
 
 void PatchF09R0() {
@@ -305,6 +310,7 @@ void PatchF09R0() {
       f09.Set(492, "", 10);
     }
   }
+  f09.Close();
 }
 
 void PatchOnce() {
@@ -319,7 +325,7 @@ void RenamePhoto(const std::string& folder, const std::string& code, const char*
   std::string found = stem;
   if (!store::FindImageFile(found)) return;
   const std::string ext = found.substr(stem.size());  // with its dot
-  platform::MoveFile(found, folder + code + to + ext);
+  store::MoveFile(found, folder + code + to + ext);
 }
 
 std::string FoldedStem(std::string name) {
@@ -328,8 +334,8 @@ std::string FoldedStem(std::string name) {
 }
 
 void MovePhotoFolder() {
-  if (!platform::Exists("..\\Fotos\\Vek") || !platform::MoveFile("..\\Fotos\\Vek", "X01")) return;
-  platform::RemoveFolder("..\\Fotos");
+  if (!store::Exists("..\\Fotos\\Vek") || !store::MoveFile("..\\Fotos\\Vek", "X01")) return;
+  store::RemoveFolder("..\\Fotos");
   struct Rename {
     int from;
     const char* to;
@@ -337,12 +343,12 @@ void MovePhotoFolder() {
   static constexpr Rename kRenames[] = {{1, "X01\\10"}, {2, "X01\\13"}, {3, "X01\\01"}, {540, "X01\\26"}};
   for (const Rename& r : kRenames) {
     const std::string from = Fmt("X01\\%d", r.from);
-    if (platform::Exists(from)) platform::MoveFile(from, r.to);
+    if (store::Exists(from)) store::MoveFile(from, r.to);
   }
   // The folder is read once, so that the photo table's records whose photos
   // are not there cost no search of the disk.
   std::unordered_set<std::string> stems;
-  for (const platform::FindEntry& e : platform::FindFiles("X01\\26\\*")) {
+  for (const platform::FindEntry& e : store::FindFiles("X01\\26\\*")) {
     stems.insert(FoldedStem(e.name.substr(0, e.name.rfind('.'))));
   }
   RecordReader photos("F26R0.DAT", 1000);
@@ -356,7 +362,7 @@ void MovePhotoFolder() {
 }  // namespace
 
 void RelayoutRecordsAndPhotos(platform::Ui& dlg) {
-  platform::MoveFile("F27.DAT", "F02R1.DAT");
+  store::MoveFile("F27.DAT", "F02R1.DAT");
   WriteF01R0();
   WriteF09R0();
   SplitNoteFiles(dlg);

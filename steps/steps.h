@@ -3,6 +3,8 @@
 // and reports nothing to its caller: what the user must know, it shows.
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 
@@ -36,5 +38,38 @@ struct Step {
 };
 // All thirteen steps in their order.
 std::span<const Step> AllSteps();
+
+// ---- the conversion as a whole ----------------------------------------------
+
+// How a conversion ended.
+enum class Outcome {
+  kDone,
+  kStopped,  // a step could not read or write its files; nothing of it was made
+  kNoSpace,  // the disk lacks the space the conversion needs; nothing was changed
+};
+
+struct ConversionResult {
+  Outcome outcome = Outcome::kDone;
+  std::string message;           // for the user when not kDone (cp1252)
+  std::int64_t space_needed = 0;  // the estimate, bytes
+  std::int64_t space_free = -1;   // free on the data folder's disk at the start
+  std::int64_t peak_use = 0;      // the most the conversion took of it, measured
+};
+
+// Converts the current folder. Each step runs in its own change set and
+// commits whole, after the previous ones, so that an interruption leaves the
+// files as the last committed step left them; the next conversion first
+// completes an interrupted commit and then goes on with the step that was
+// interrupted (on the date the interrupted conversion took for today). Before
+// the first step the space that the steps still to run need is compared with
+// the space free. on_step hears each step's name and its time in seconds.
+ConversionResult Convert(platform::Ui& dlg, const std::function<void(const char*, double)>& on_step = {});
+
+// The space on the data folder's disk that the steps from `first` on will
+// take at most, estimated from the files there are now.
+std::int64_t EstimateSpace(std::size_t first);
+
+// The file that tells how far an interrupted conversion came.
+inline constexpr char kProgressFile[] = "VEKCONV.RUN";
 
 }  // namespace steps

@@ -64,14 +64,19 @@ std::string PhoneLine(int file_number, int type, bool appended, std::string_view
              std::string(key).c_str(), std::string(number).c_str());
 }
 
-// False when FTEL1.DAT stopped taking lines: the records from there on keep
-// their telephone fields as they were.
-bool MigrateFile(const PhoneFile& file, platform::Stream& list) {
+void FailOnWriteError(const platform::Stream& list) {
+  store::Fail(store::FileError::Action::kWrite, kPhoneList, list.error());
+}
+
+void MigrateFile(const PhoneFile& file, platform::Stream& list) {
   RecordPatcher records(file.name, file.length);
-  if (!records) return true;
+  if (!records) return;
   // The record gives text up only once the list holds it: the list is flushed
   // before every write of changed records.
-  records.BeforeStore([&list] { return list.Flush(); });
+  records.BeforeStore([&list] {
+    if (!list.Flush()) FailOnWriteError(list);
+    return true;
+  });
   for (std::int64_t i = 0; records.Load(i); ++i) {
     const std::string_view key = records.Field(0, kKeyWidth);
     const std::string first = records.Trimmed(kFirstAt, kFirstOldWidth);
@@ -88,14 +93,13 @@ bool MigrateFile(const PhoneFile& file, platform::Stream& list) {
     }
     if (!second.empty()) lines += PhoneLine(file.number, kSecondNumberLine, append, key, second);
     if (lines.empty()) continue;
-    if (!list.Write(lines) || records.store_refused()) return false;
+    if (!list.Write(lines)) FailOnWriteError(list);
 
     if (overflow) records.Set(kFirstAt + kFirstWidth, "", kFirstOldWidth - kFirstWidth);
     if (append) records.Set(kFirstAt + first.size(), std::string(kSeparator) + second);
     if (!second.empty()) records.Set(kSecondAt, "", kSecondWidth);
   }
   records.Close();
-  return true;
 }
 
 // Digits of the first 18 characters, or nothing when they are not `count`
@@ -126,16 +130,12 @@ bool FormatMod11Code13(std::string& code) {
 }
 
 void MigrateTelephones(platform::Ui&) {
-  if (!platform::Exists(kPhoneList)) {
+  if (!store::Exists(kPhoneList)) {
     platform::Stream list = store::OpenForAppend(kPhoneList);
-    if (list) {
-      for (const PhoneFile& file : kPhoneFiles) {
-        if (!MigrateFile(file, list)) break;
-      }
-      list.Close();
-    }
+    for (const PhoneFile& file : kPhoneFiles) MigrateFile(file, list);
+    if (!list.Close()) FailOnWriteError(list);
   }
-  if (platform::FileSize(kOldC04) == kOldC04Size) store::CopyDataFile(kNewC04, kOldC04, false);
+  if (store::FileSize(kOldC04) == kOldC04Size) store::CopyDataFile(kNewC04, kOldC04, false);
 }
 
 }  // namespace steps

@@ -34,6 +34,11 @@ constexpr std::size_t kHistory = 604;  // history field; holds the entry from of
 constexpr int kFirstYear = 1960;
 constexpr int kLastYear = 2010;
 
+// A yearly file whose reading broke off cannot be cleaned or collected.
+void FailOnReadError(const platform::Stream& in, const std::string& path) {
+  if (in.error().kind != platform::ErrorKind::kNone) store::Fail(store::FileError::Action::kRead, path, in.error());
+}
+
 std::string_view Tail(std::string_view unit) { return unit.size() > kKey ? unit.substr(kKey) : std::string_view(); }
 
 // A unit's key for sorting: its first 18 characters folded, packed into
@@ -89,7 +94,7 @@ struct CleanBuffers {
 // the last unit of each key kept. One sort does that without an insert into a
 // sorted list per unit.
 bool CleanYearlyFile(const std::string& path, CleanBuffers& b) {
-  platform::Stream in = platform::Stream::Open(path, "rt");
+  platform::Stream in = store::OpenExisting(path, "rt");
   if (!in) return true;
   b.units.clear();
   b.keys.clear();
@@ -98,6 +103,7 @@ bool CleanYearlyFile(const std::string& path, CleanBuffers& b) {
     b.keys.push_back(MakeSortKey(unit, b.units.size()));
     b.units += unit;
   }
+  FailOnReadError(in, path);
   // A Ctrl-Z ends a text file; one with more behind it would lose that rest
   // when rewritten: keep such a file.
   bool cut_short = in.Tell() + 1 < in.Size();
@@ -113,7 +119,6 @@ bool CleanYearlyFile(const std::string& path, CleanBuffers& b) {
 
   // Text mode both ways, so that line ends come back as they were read.
   RecordWriter out(path, RecordWriter::Mode::kCreate, /*text_mode=*/true);
-  if (!out) return true;
   for (std::size_t k = 0; k < b.keys.size(); ++k) {
     // The units are taken in key order, all over the buffer: ask for the
     // memory of one a few places ahead while this one is written.
@@ -127,7 +132,8 @@ bool CleanYearlyFile(const std::string& path, CleanBuffers& b) {
 
 // Collects, for one year's file, each unit's tail into the entry of its key.
 bool CollectYear(platform::WorkList& list, int year) {
-  platform::Stream in = platform::Stream::Open(Fmt("Reg\\rm%d.dat", year), "rt");
+  const std::string path = Fmt("Reg\\rm%d.dat", year);
+  platform::Stream in = store::OpenExisting(path, "rt");
   if (!in) return true;
   bool ok = true;
   const std::string year_text = Fmt("%4d", year);
@@ -149,6 +155,7 @@ bool CollectYear(platform::WorkList& list, int year) {
       if (list.Add(entry) < 0) ok = false;
     }
   }
+  FailOnReadError(in, path);
   return ok;
 }
 
@@ -163,7 +170,6 @@ void MergeHistory(platform::Ui& dlg, const platform::WorkList& list) {
   RecordReader in("F10r2.dat", kOldRecord);
   if (!in) return;
   RecordWriter out("F10r3.dat", RecordWriter::Mode::kAppend);
-  if (!out) return;
   for (std::int64_t i = 0; in.Load(i); ++i) {
     std::string_view history;
     int found = list.FindPrefix(in.bytes(), kKey);
@@ -189,7 +195,7 @@ void MigrateTo370(platform::Ui& dlg) {
 
   {
     CleanBuffers buffers;  // given back before the collection fills the list
-    for (const platform::FindEntry& file : platform::FindFiles("REG\\RM*.DAT")) {
+    for (const platform::FindEntry& file : store::FindFiles("REG\\RM*.DAT")) {
       if (!CleanYearlyFile("REG\\" + file.name, buffers)) ok = false;
       dlg.SetStatus(file.name);
     }

@@ -48,7 +48,7 @@ char TypeOf(const OldFile& file, const RecordReader& in) {
 
 void MigrateTo400(platform::Ui& dlg) {
   dlg.SetStatus("Convertendo 4.00");
-  if (platform::Exists(kNewFile)) return;
+  if (store::Exists(kNewFile)) return;
 
   // One new file for all three tables: it gets its name only when all of it
   // was written, so an interrupted run leaves the old files to convert again.
@@ -69,7 +69,7 @@ void MigrateTo400(platform::Ui& dlg) {
     converted.push_back(file.name);
   }
   if (!out || !out->Close()) return;
-  for (const char* name : converted) platform::DeleteFile(name);
+  for (const char* name : converted) store::DeleteFile(name);
 }
 
 }  // namespace steps

@@ -31,8 +31,8 @@ constexpr std::size_t kF18Tail = 199;      // spaces before the new flag byte
 
 void ConvertF18() {
   // F18.DAT, when present, is the newer copy of the list.
-  if (!platform::MoveFile("Conf11.dat", "F18.DAT") && platform::Exists("F18.DAT")) {
-    platform::DeleteFile("Conf11.dat");
+  if (!store::MoveFile("Conf11.dat", "F18.DAT") && store::Exists("F18.DAT")) {
+    store::DeleteFile("Conf11.dat");
   }
   RecordReader in("F18.DAT", kF18Record);
   if (!in) return;
@@ -45,7 +45,7 @@ void ConvertF18() {
     out.EndRecord();
   }
   in.Close();  // an open file cannot be deleted on Windows
-  if (out.Close()) platform::DeleteFile("F18.DAT");
+  if (out.Close()) store::DeleteFile("F18.DAT");
 }
 
 // ---- Config22.dat (46) -> F19.DAT (300) ----
@@ -74,7 +74,7 @@ void ConvertF19() {
     out.EndRecord();
   }
   in.Close();
-  if (out.Close()) platform::DeleteFile("Config22.dat");
+  if (out.Close()) store::DeleteFile("Config22.dat");
 }
 
 }  // namespace

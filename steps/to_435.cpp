@@ -94,13 +94,13 @@ bool IsMonthly(const RecordReader& in) {
 constexpr std::size_t kReg01Length = 79;
 
 void ConvertPeriodFiles(long& number) {
-  std::vector<platform::FindEntry> found = platform::FindFiles("REG01\\*.DAT");
+  std::vector<platform::FindEntry> found = store::FindFiles("REG01\\*.DAT");
   std::erase_if(found, [](const platform::FindEntry& e) { return (e.attributes & platform::kAttrFolder) != 0; });
   if (found.empty()) return;
-  platform::CreateFolder("REG04");  // may exist already
+  store::CreateFolder("REG04");  // may exist already
   for (const platform::FindEntry& e : found) {
     const std::string target = "REG04\\" + e.name;
-    if (platform::Exists(target)) continue;
+    if (store::Exists(target)) continue;
     RecordReader in("REG01\\" + e.name, kReg01Length);
     if (!in) continue;
     RecordWriter out(target, RecordWriter::Mode::kAppend);
@@ -150,7 +150,7 @@ int YearlyDueYear(long grid_year, long year_shift) {
 
 void BuildDueEntries(const Settings& s, long& number) {
   RecordReader in("F10R3.DAT", kF10R3Length);
-  if (!in || platform::Exists("F22.DAT")) return;
+  if (!in || store::Exists("F22.DAT")) return;
   RecordWriter out("F22.DAT", RecordWriter::Mode::kAppend);
   if (!out) return;
 
@@ -331,7 +331,7 @@ void Relayout1000(const Relayout& job, const Settings& s) {
 
 void BuildGroupFile() {
   RecordReader in("CONF14.DAT", 40);
-  if (!in || platform::Exists("F24.DAT")) return;
+  if (!in || store::Exists("F24.DAT")) return;
   RecordWriter out("F24.DAT", RecordWriter::Mode::kCreate);
   if (!out) return;
   for (int group : {1, 3}) {

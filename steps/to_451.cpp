@@ -55,15 +55,15 @@ void WriteAccountLines(const RecordReader& in, RecordWriter& out) {
 }
 
 void ConvertAccountFiles() {
-  for (const platform::FindEntry& found : platform::FindFiles("REG02\\A*.DAT")) {
+  for (const platform::FindEntry& found : store::FindFiles("REG02\\A*.DAT")) {
     if (found.attributes & platform::kAttrFolder) continue;
     const std::string target = "R50\\" + found.name.substr(1);
-    if (platform::Exists(target)) continue;
+    if (store::Exists(target)) continue;
     RecordReader in("REG02\\" + found.name, kAccountLength);
     if (!in) continue;
     // Installations from before 4.51 have no R50 folder; without it nothing
     // could be converted.
-    if (!platform::IsFolder("R50")) platform::CreateFolder("R50");
+    if (!store::IsFolder("R50")) store::CreateFolder("R50");
     RecordWriter out(target, RecordWriter::Mode::kCreate);
     if (!out) continue;
     for (std::int64_t i = 0; in.Load(i); ++i) {
@@ -152,7 +152,7 @@ std::string MarkCodes(std::string_view field) {
 }
 
 void ConvertF11() {
-  if (platform::Exists("F11R3.DAT")) return;
+  if (store::Exists("F11R3.DAT")) return;
   RecordReader in("F11R2.DAT", kF11OldLength);
   if (!in) return;
   RecordWriter out("F11R3.DAT", RecordWriter::Mode::kCreate);
@@ -198,7 +198,7 @@ constexpr Row kF18Layout[] = {
 static_assert(RecordLength(kF18Layout) == 547);
 
 void ConvertF18() {
-  if (platform::Exists("F18R1.DAT")) return;
+  if (store::Exists("F18R1.DAT")) return;
   RecordReader in("F18R0.DAT", 575);
   if (!in) return;
   RecordWriter out("F18R1.DAT", RecordWriter::Mode::kCreate);
@@ -212,7 +212,7 @@ void ConvertF18() {
 
 void MigrateTo451(platform::Ui& dlg) {
   dlg.SetStatus("Convertendo 4.51");
-  platform::CopyFile("Reg02\\F20r2.dat", "Reg02\\F20r2.tmp", /*fail_if_exists=*/true);
+  store::CopyFile("Reg02\\F20r2.dat", "Reg02\\F20r2.tmp", /*fail_if_exists=*/true);
   ConvertAccountFiles();
   ConvertF11();
   ConvertF18();

@@ -217,7 +217,7 @@ class OpenGrid {
 bool BuildGrids(platform::Ui& dlg, platform::WorkList& grids) {
   RecordReader in("F22.DAT", kEntryLength);
   if (!in) return false;
-  const long entries = static_cast<long>(std::max<std::int64_t>(0, platform::FileSize("F22.DAT")) /
+  const long entries = static_cast<long>(std::max<std::int64_t>(0, store::FileSize("F22.DAT")) /
                                          static_cast<std::int64_t>(kEntryLength));
   long shown = -1;
   OpenGrid grid(grids);
@@ -304,7 +304,7 @@ int KindNumber(const platform::WorkList& kinds, std::string_view period, std::st
 bool RewriteRecords(platform::Ui& dlg, platform::WorkList& kinds, platform::WorkList& grids) {
   RecordReader in("F10R4.DAT", kRecordLength);
   if (!in) return false;
-  if (platform::IsReadOnly("F10R4.DAT")) platform::SetReadOnly("F10R4.DAT", false);
+  if (store::IsReadOnly("F10R4.DAT")) store::SetReadOnly("F10R4.DAT", false);
   RecordWriter out("F10R4.DAT", RecordWriter::Mode::kCreate);
   if (!out) return false;
   // A grid line serves the first record of its code only. Lines are marked
@@ -347,8 +347,8 @@ bool RewriteRecords(platform::Ui& dlg, platform::WorkList& kinds, platform::Work
 }
 
 bool GuardOpen() {
-  if (platform::Exists("F31.DAT")) return false;
-  for (const platform::FindEntry& e : platform::FindFiles("F14R*.DAT")) {
+  if (store::Exists("F31.DAT")) return false;
+  for (const platform::FindEntry& e : store::FindFiles("F14R*.DAT")) {
     if (!(e.attributes & platform::kAttrFolder)) return false;
   }
   return true;
@@ -374,13 +374,13 @@ void MigrateTo469(platform::Ui& dlg) {
     // The old file becomes the backup as the new one takes its name.
     grids_stored = RewriteRecords(dlg, kinds, grids);
   } else {
-    platform::CopyFile("F10R4.DAT", "F10R4_469.BAK", /*fail_if_exists=*/true);
+    store::CopyFile("F10R4.DAT", "F10R4_469.BAK", /*fail_if_exists=*/true);
   }
 
   // F22.DAT is replaced by the grids. It goes to F22.BAK; when that name is
   // taken it is deleted, but only once the grids are safely in F10R4.DAT.
-  if (have_entries && !platform::MoveFile("F22.DAT", "F22.BAK") && grids_stored) {
-    platform::DeleteFile("F22.DAT");
+  if (have_entries && !store::MoveFile("F22.DAT", "F22.BAK") && grids_stored) {
+    store::DeleteFile("F22.DAT");
   }
 }
 

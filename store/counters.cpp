@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/ui.h"
+#include "store/changes.h"
 #include "store/open.h"
 #include "store/records.h"
 #include "text/fields.h"
@@ -30,6 +31,7 @@ bool ReadValue(long index, long& value) {
   const std::optional<std::int64_t> at = ByteOffset(index, kCounterRecordLength, kKeyWidth);
   std::string field;
   if (!at || PositionAt(in, *at) != 0 || !ReadText(in, field, kValueWidth)) {
+    if (in.error().kind != platform::ErrorKind::kNone) Fail(FileError::Action::kRead, kCountersFile, in.error());
     platform::ActiveUi().MessageBox("Erro ao abrir ou posicionar arquivo de contadores.", "MacroCodeCad",
                                     platform::Icon::kError);
     return false;
@@ -70,8 +72,8 @@ int MacroCodeCad(std::string_view part1, std::string_view part2, long& value, in
   long slot = index;
   platform::Stream out = FOpen2(kCountersFile, kCounterRecordLength, slot, found ? kRewriteRecord : kAddRecord);
   if (!out) return 0;
-  const bool written = out.Write(record);
-  return out.Close() && written ? 1 : 0;
+  if (!out.Write(record) || !out.Close()) Fail(FileError::Action::kWrite, kCountersFile, out.error());
+  return 1;
 }
 
 int ReadCounter(std::string_view part1, std::string_view part2, long& value) {

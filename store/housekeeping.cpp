@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "platform/files.h"
+#include "store/changes.h"
 #include "store/open.h"
 #include "text/fields.h"
 
@@ -23,9 +24,9 @@ std::string Numbered(std::string_view name, int attempt) {
 
 // Renames under the plain name, then .001 to .100; false when all are taken.
 bool MoveNumbered(std::string_view from, std::string_view to) {
-  if (platform::MoveFile(from, to)) return true;
+  if (MoveFile(from, to)) return true;
   for (int i = 1; i <= kLastNumberedName; ++i) {
-    if (platform::MoveFile(from, Numbered(to, i))) return true;
+    if (MoveFile(from, Numbered(to, i))) return true;
   }
   return false;
 }
@@ -38,7 +39,7 @@ bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 std::string TemporaryFolder() {
   std::string temp = platform::TempFolder();
   if (temp.empty() || temp.size() > kLongestTempFolder) {
-    platform::CreateFolder("C:\\Temp");
+    CreateFolder("C:\\Temp");
     return kFallbackTemp;
   }
   if (!IsSeparator(temp.back())) temp += '\\';
@@ -46,42 +47,42 @@ std::string TemporaryFolder() {
 }
 
 void TransferFolder(std::string_view source, std::string_view destination, int mode) {
-  if (mode == kTransferMove && platform::MoveFile(source, destination)) return;
+  if (mode == kTransferMove && MoveFile(source, destination)) return;
   const std::string src(source);
   const std::string dst(destination);
-  for (const platform::FindEntry& entry : platform::FindFiles(src + "\\*.DAT")) {
+  for (const platform::FindEntry& entry : FindFiles(src + "\\*.DAT")) {
     const std::string from = src + "\\" + entry.name;
     const std::string to = dst + "\\" + entry.name;
-    platform::CreateFolder(dst);
+    CreateFolder(dst);
     if (mode == kTransferCopy) {
-      platform::CopyFile(from, to, true);
+      CopyFile(from, to, true);
     } else if (mode == kTransferMove) {
       MoveNumbered(from, to);
     }
   }
-  if (mode == kTransferMove) platform::RemoveFolder(src);
+  if (mode == kTransferMove) RemoveFolder(src);
 }
 
 void MoveToTemp(std::string_view path, std::string_view subfolder) {
-  if (!platform::Exists(path)) return;
+  if (!Exists(path)) return;
   const std::string temp = TemporaryFolder();
   const std::string target = temp + std::string(subfolder) + "\\" + std::string(path);
   // The folders along the way below the temporary folder; the last part is
   // the moved entry itself.
   for (std::size_t i = temp.size(); i < target.size(); ++i) {
-    if (IsSeparator(target[i])) platform::CreateFolder(target.substr(0, i));
+    if (IsSeparator(target[i])) CreateFolder(target.substr(0, i));
   }
   MoveNumbered(path, target);
 }
 
 int CopyDataFile(std::string_view from, std::string_view to, bool fail_if_exists) {
   MakeWritable(to);
-  return platform::CopyFile(from, to, fail_if_exists) ? 1 : 0;
+  return CopyFile(from, to, fail_if_exists) ? 1 : 0;
 }
 
 int DeleteDataFile(std::string_view name) {
   MakeWritable(name);
-  return platform::DeleteFile(name) ? 0 : -1;
+  return DeleteFile(name) ? 0 : -1;
 }
 
 bool FindImageFile(std::string& base) {
@@ -90,7 +91,7 @@ bool FindImageFile(std::string& base) {
   const std::string stem = base;
   for (const char* ext : kExtensions) {
     base = stem + "." + ext;
-    if (!platform::FindFiles(base).empty()) return true;
+    if (!FindFiles(base).empty()) return true;
   }
   return false;
 }

@@ -1,6 +1,7 @@
 #include "store/open.h"
 
 #include "platform/files.h"
+#include "store/changes.h"
 #include "platform/ui.h"
 #include "text/cp1252.h"
 #include "text/numbers.h"
@@ -33,20 +34,36 @@ std::optional<std::int64_t> ByteOffset(std::int64_t index, std::int64_t length, 
 }
 
 void MakeWritable(std::string_view name) {
-  if (platform::IsReadOnly(name)) platform::SetReadOnly(name, false);
+  if (IsReadOnly(name)) SetReadOnly(name, false);
 }
 
-platform::Stream OpenForReading(std::string_view name) { return platform::Stream::Open(name, "rb"); }
+platform::Stream OpenForReading(std::string_view name) { return OpenExisting(name, "rb"); }
+
+namespace {
+
+// Opens the file's staged content (the file itself when no step's changes
+// are open) to be written in the mode.
+platform::Stream OpenStaged(std::string_view name, const char* mode) {
+  // A file in a folder that does not exist cannot be made (no failure of
+  // the system: the caller says so).
+  if (!Exists(name) && !FolderOfExists(name)) return {};
+  MakeWritable(name);
+  StagedFile staged(name, StagedFile::Start::kCurrent);
+  staged.Keep();
+  platform::ClearLastError();
+  platform::Stream s = platform::Stream::Open(staged.path(), mode);
+  if (!s) Fail(FileError::Action::kOpen, name);
+  return s;
+}
+
+}  // namespace
 
 platform::Stream OpenForUpdate(std::string_view name) {
-  MakeWritable(name);
-  return platform::Stream::Open(name, "r+b");
+  if (!Exists(name)) return {};
+  return OpenStaged(name, "r+b");
 }
 
-platform::Stream OpenForAppend(std::string_view name) {
-  MakeWritable(name);
-  return platform::Stream::Open(name, "ab");
-}
+platform::Stream OpenForAppend(std::string_view name) { return OpenStaged(name, "ab"); }
 
 int PositionAt(platform::Stream& stream, std::int64_t offset) {
   if (!stream || !stream.SeekEnd()) return 1;
@@ -82,7 +99,7 @@ platform::Stream FOpen2(std::string_view name, long length, long& index, int mod
   Outcome outcome = Outcome::kReady;
 
   if (mode == kAddRecord) {
-    const std::int64_t size = platform::FileSize(name);
+    const std::int64_t size = FileSize(name);
     if (size > kHardSizeLimit) {
       Tell("O arquivo ultrapassou o limite permitido (2 GB).\nTamanho: " + SizeText(size) + " bytes");
       return {};
@@ -112,8 +129,7 @@ platform::Stream FOpen2(std::string_view name, long length, long& index, int mod
       index = static_cast<long>(tail == 0 ? records : records + 1);
       // A record cut short is completed so that the next write starts a record.
       if (tail != 0 && !stream.Write(std::string(static_cast<std::size_t>(length - tail), ' '))) {
-        index = -1;
-        outcome = Outcome::kEndUnreadable;
+        Fail(FileError::Action::kWrite, name, stream.error());
       }
     }
   } else {
@@ -136,7 +152,7 @@ platform::Stream FOpen2(std::string_view name, long length, long& index, int mod
       Tell("Erro ao posicionar arquivo.");
       break;
     default:
-      if (mode != kAddRecord && !platform::Exists(name)) {
+      if (mode != kAddRecord && !Exists(name)) {
         Tell("Arquivo inexistente.");
       } else {
         Tell(CP1252("Erro ao abrir o arquivo.\nO compartilhamento de arquivos no servidor precisa ter "

@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "platform/ui.h"
+#include "store/changes.h"
 #include "store/open.h"
 #include "text/cp1252.h"
 #include "text/fields.h"
@@ -24,7 +25,7 @@ constexpr std::size_t kLargestChunk = 1 << 20;
 // millions of records costs a few reads instead of two seeks per record.
 class ScanWindow {
  public:
-  explicit ScanWindow(platform::Stream& stream) : stream_(stream) {}
+  ScanWindow(platform::Stream& stream, std::string_view name) : stream_(stream), name_(name) {}
 
   // Up to n bytes from the offset; fewer at the end of the file.
   std::string_view Bytes(std::int64_t offset, std::size_t n) {
@@ -63,9 +64,11 @@ class ScanWindow {
     }
     buf_.resize(got);
     at_end_ = got < size;
+    if (stream_.error().kind != platform::ErrorKind::kNone) Fail(FileError::Action::kRead, name_, stream_.error());
   }
 
   platform::Stream& stream_;
+  std::string name_;
   std::string buf_;
   std::int64_t base_ = 0;
   bool at_end_ = false;
@@ -168,6 +171,7 @@ int ReadField(platform::Stream* stream, std::string_view name, long length, std:
   }
   const std::optional<std::int64_t> at = ByteOffset(index, length, offset);
   if (!at || !in->Seek(*at) || !ReadText(*in, out, static_cast<std::size_t>(width))) {
+    if (in->error().kind != platform::ErrorKind::kNone) Fail(FileError::Action::kRead, name, in->error());
     out.clear();
     return 0;
   }
@@ -185,7 +189,7 @@ int FindKey(std::string_view name, long length, std::string_view key, long offse
   platform::WaitCursor wait;
   const std::size_t w = static_cast<std::size_t>(std::min(width, kMaxKeyWidth));
   const std::string wanted = PrepareKey(key, w);
-  ScanWindow scan(in);
+  ScanWindow scan(in, name);
   for (long r = 0;; ++r) {
     const std::optional<std::int64_t> at = ByteOffset(r, length, offset);
     if (!at) break;
@@ -218,7 +222,9 @@ int DelItem1(std::string_view name, long index, long length) {
     file.Close();
     return tell(CP1252("Memória insuficiente."));
   }
-  if (!file.Close()) deleted = false;
+  // The disk refusing a read or a write stops the conversion.
+  if (file.error().kind != platform::ErrorKind::kNone) Fail(FileError::Action::kWrite, name, file.error());
+  if (!file.Close()) Fail(FileError::Action::kWrite, name, file.error());
   if (!deleted) return tell("Erro ao excluir o item.");
   return 1;
 }
@@ -231,7 +237,7 @@ int DelByKey(std::string_view key, std::string_view name, long length, long offs
   if (!in) return 0;
   const std::size_t w = static_cast<std::size_t>(width);
   const std::string wanted = PrepareKey(key, w);
-  ScanWindow scan(in);
+  ScanWindow scan(in, name);
   for (long r = 0;; ++r) {
     const std::optional<std::int64_t> at = ByteOffset(r, length, offset);
     if (!at || *at < 0) break;

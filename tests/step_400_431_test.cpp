@@ -4,6 +4,7 @@
 
 #include "platform/files.h"
 #include "steps/steps.h"
+#include "store/changes.h"
 #include "tests/support/sandbox.h"
 
 namespace {
@@ -72,11 +73,12 @@ TEST_F(Step400Test, GuardAndMissingOrEmptyFiles) {
   EXPECT_EQ(ui.statuses, std::vector<std::string>(3, "Convertendo 4.00"));
 }
 
-TEST_F(Step400Test, OldFilesStayWhenTheNewFileCannotBeWritten) {
+TEST_F(Step400Test, ANewFileThatCannotBeWrittenStopsTheStepAndTheOldFilesStay) {
   const std::string f13 = Old13(478, "Ana", "x", "1", "4");
   box.Write("f13.dat", f13);
-  std::filesystem::create_directory(box.Path("F13R0.DAT.~vk"));  // the writer's work file cannot be made
-  steps::MigrateTo400(ui);
+  // The writer's work file cannot be made: a folder that is not empty has its name.
+  box.Write("F13R0.DAT.~vk/x", "in the way");
+  EXPECT_THROW(steps::MigrateTo400(ui), store::FileError);
   EXPECT_EQ(box.Read("f13.dat"), f13);
   EXPECT_FALSE(platform::Exists("F13R0.DAT"));
 }
@@ -137,12 +139,18 @@ TEST_F(Step431Test, F18TakesPrecedenceOverConf11) {
   EXPECT_EQ(box.List(), std::vector<std::string>{"F18R0.DAT"});
 }
 
-TEST_F(Step431Test, F18StaysWhenF18R0CannotBeReplaced) {
+TEST_F(Step431Test, AnF18R0ThatCannotBeReplacedStopsTheStepWhole) {
   box.Write("Conf11.dat", OldF18("Only copy"));
   box.Write("F18R0.DAT", "kept");
   platform::SetReadOnly("F18R0.DAT", true);
-  steps::MigrateTo431(ui);
-  EXPECT_EQ(box.Read("F18.DAT"), OldF18("Only copy"));  // renamed, but F18R0.DAT cannot be replaced
+  {
+    // The step's changes are held back: the rename of Conf11.dat that came
+    // before the failure is not made either.
+    store::ChangeSet changes;
+    EXPECT_THROW(steps::MigrateTo431(ui), store::FileError);
+  }
+  EXPECT_EQ(box.List(), (std::vector<std::string>{"Conf11.dat", "F18R0.DAT"}));
+  EXPECT_EQ(box.Read("Conf11.dat"), OldF18("Only copy"));
   EXPECT_EQ(box.Read("F18R0.DAT"), "kept");
 }
 
@@ -194,11 +202,12 @@ TEST_F(Step431Test, EmptyMissingAndUnwritableConfig22) {
   EXPECT_EQ(box.List(), std::vector<std::string>{"F19.DAT"});
   EXPECT_EQ(box.Read("F19.DAT"), "");
 
-  // A new file that cannot be replaced keeps the old one for a later run.
+  // A new file that cannot be replaced stops the step; the old one stays for
+  // a later run.
   const std::string old = Config22("Entry", "X", "C");
   box.Write("Config22.dat", old);
   platform::SetReadOnly("F19.DAT", true);
-  steps::MigrateTo431(ui);
+  EXPECT_THROW(steps::MigrateTo431(ui), store::FileError);
   EXPECT_EQ(box.Read("Config22.dat"), old);
   EXPECT_EQ(box.Read("F19.DAT"), "");
 }

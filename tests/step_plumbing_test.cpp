@@ -1,6 +1,8 @@
 // The shared record reader, writer and patcher, and the conversion log.
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "platform/files.h"
 #include "steps/conv_log.h"
 #include "steps/record_io.h"
@@ -65,6 +67,7 @@ TEST_F(RecordIoTest, WriterKeepsEveryRecordAtItsLengthAndNamesTheFileOnlyWhenDon
   {
     RecordWriter out("new.dat", RecordWriter::Mode::kAppend);
     out.Put("more", 6).EndRecord();
+    EXPECT_TRUE(out.Close());
   }
   EXPECT_EQ(box.Read("NEW.DAT"), "abc    7too   00042" + Pad("x", 19) + "more  ");
 
@@ -72,6 +75,7 @@ TEST_F(RecordIoTest, WriterKeepsEveryRecordAtItsLengthAndNamesTheFileOnlyWhenDon
   {
     RecordWriter out("NEW.DAT", RecordWriter::Mode::kCreate, true);
     out.Raw("one\ntwo\n").EndRecord();
+    EXPECT_TRUE(out.Close());
   }
   EXPECT_EQ(box.Read("NEW.DAT"), "one\r\ntwo\r\n");
 }
@@ -96,15 +100,42 @@ TEST_F(RecordIoTest, WriterKeepsTheReplacedFileUnderAFreeName) {
   EXPECT_EQ(box.List(), (std::vector<std::string>{"F.BAK", "F.DAT"}));
 }
 
-TEST_F(RecordIoTest, WriterLeavesAReadOnlyTargetAsItWas) {
+TEST_F(RecordIoTest, WriterLeavesAReadOnlyTargetAsItWasAndSaysSo) {
   box.Write("RO.DAT", "old");
   platform::SetReadOnly("RO.DAT", true);
-  RecordWriter out("RO.DAT", RecordWriter::Mode::kCreate);
-  EXPECT_FALSE(out);
-  out.Put("new", 3).EndRecord();
-  EXPECT_FALSE(out.Close());
+  try {
+    RecordWriter out("RO.DAT", RecordWriter::Mode::kCreate);
+    ADD_FAILURE() << "a read-only file was opened to be replaced";
+  } catch (const store::FileError& e) {
+    EXPECT_EQ(e.name(), "RO.DAT");
+    EXPECT_EQ(e.error().kind, platform::ErrorKind::kDenied);
+  }
   EXPECT_EQ(box.Read("RO.DAT"), "old");
   EXPECT_EQ(box.List(), (std::vector<std::string>{"RO.DAT"}));
+}
+
+TEST_F(RecordIoTest, AWriterDroppedWithoutCloseLeavesTheFileAsItFoundIt) {
+  box.Write("OLD.DAT", "old");
+  for (bool in_changes : {false, true}) {
+    SCOPED_TRACE(in_changes ? "in a change set" : "straight on the files");
+    {
+      std::optional<store::ChangeSet> changes;
+      if (in_changes) changes.emplace();
+      {
+        RecordWriter made("NEW.DAT", RecordWriter::Mode::kCreate);
+        made.Put("half", 4).EndRecord();
+        RecordWriter replaced("OLD.DAT", RecordWriter::Mode::kCreate);
+        replaced.Put("half", 4).EndRecord();
+        RecordWriter appended("OLD.DAT", RecordWriter::Mode::kAppend);
+        appended.Put("half", 4).EndRecord();
+        RecordWriter appended_new("APP.DAT", RecordWriter::Mode::kAppend);
+        appended_new.Put("half", 4).EndRecord();
+      }
+      if (changes) changes->Commit();
+    }
+    EXPECT_EQ(box.List(), (std::vector<std::string>{"OLD.DAT"}));
+    EXPECT_EQ(box.Read("OLD.DAT"), "old");
+  }
 }
 
 TEST_F(RecordIoTest, PatcherChangesOnlyWhatItSetsAcrossManyRecords) {

@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -23,9 +24,51 @@
 #include "platform/posix/host.h"
 
 namespace platform {
+
+void detail::NoteSystemError() {
+  const int code = errno;
+  SystemError e;
+  e.code = code;
+  switch (code) {
+    case ENOENT:
+    case ENOTDIR:
+      e.kind = ErrorKind::kMissing;
+      break;
+    case EEXIST:
+    case ENOTEMPTY:
+    case EXDEV:
+      e.kind = ErrorKind::kRefused;
+      break;
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG:
+      e.kind = ErrorKind::kNoSpace;
+      break;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case ETXTBSY:
+    case EBUSY:
+      e.kind = ErrorKind::kDenied;
+      break;
+    case EIO:
+    case ENXIO:
+    case ENODEV:
+      e.kind = ErrorKind::kDevice;
+      break;
+    default:
+      e.kind = ErrorKind::kOther;
+      break;
+  }
+  e.text = std::strerror(code);
+  NoteError(std::move(e));
+  errno = code;
+}
+
 namespace {
 
 using detail::FoldText;
+using detail::NoteSystemError;
 
 bool IsSep(char c) { return c == '\\' || c == '/'; }
 
@@ -133,7 +176,11 @@ class IndexCache {
   // without regard to case.
   std::optional<std::string> Lookup(const std::string& folder, std::string_view name) {
     struct stat st;
-    if (stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return std::nullopt;
+    if (stat(folder.c_str(), &st) != 0) {
+      NoteSystemError();
+      return std::nullopt;
+    }
+    if (!S_ISDIR(st.st_mode)) return std::nullopt;
     auto it = map_.find(folder);
     if (it == map_.end() || it->second.racy || !SameTime(it->second.mtime, st.st_mtim)) {
       timespec own{};
@@ -202,7 +249,10 @@ class IndexCache {
   static bool Build(const std::string& folder, const timespec& mtime, const timespec& own,
                     FolderIndex& idx) {
     DIR* dir = opendir(folder.c_str());
-    if (!dir) return false;
+    if (!dir) {
+      NoteSystemError();
+      return false;
+    }
     idx.names.clear();
     idx.has_dups = false;
     while (dirent* e = readdir(dir)) {
@@ -228,6 +278,7 @@ class IndexCache {
   std::unordered_map<std::string, FolderIndex> map_;
 };
 
+
 IndexCache& Cache() {
   static IndexCache cache;
   return cache;
@@ -235,12 +286,16 @@ IndexCache& Cache() {
 
 bool Lexists(const std::string& p) {
   struct stat st;
-  return lstat(p.c_str(), &st) == 0;
+  if (lstat(p.c_str(), &st) == 0) return true;
+  NoteSystemError();
+  return false;
 }
 
 // stat, falling back to lstat for a link that points nowhere.
 bool StatEntry(const std::string& p, struct stat& st) {
-  return stat(p.c_str(), &st) == 0 || lstat(p.c_str(), &st) == 0;
+  if (stat(p.c_str(), &st) == 0 || lstat(p.c_str(), &st) == 0) return true;
+  NoteSystemError();
+  return false;
 }
 
 // Windows drops trailing spaces and dots from every name in a path
@@ -331,10 +386,16 @@ bool HasWildcard(std::string_view s) { return s.find_first_of("*?") != std::stri
 bool RenameNoReplace(const std::string& from, const std::string& to) {
 #ifdef RENAME_NOREPLACE
   if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
-  if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return false;
+  if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) {
+    NoteSystemError();
+    return false;
+  }
 #endif
   struct stat st;
-  if (lstat(from.c_str(), &st) != 0) return false;
+  if (lstat(from.c_str(), &st) != 0) {
+    NoteSystemError();
+    return false;
+  }
   if (!S_ISDIR(st.st_mode)) {
     if (link(from.c_str(), to.c_str()) == 0) {
       unlink(from.c_str());
@@ -342,8 +403,11 @@ bool RenameNoReplace(const std::string& from, const std::string& to) {
     }
     if (errno == EEXIST) return false;
   }
-  if (Lexists(to)) return false;
-  return rename(from.c_str(), to.c_str()) == 0;
+  struct stat target;
+  if (lstat(to.c_str(), &target) == 0) return false;
+  if (rename(from.c_str(), to.c_str()) == 0) return true;
+  NoteSystemError();
+  return false;
 }
 
 bool WriteAll(int fd, const char* p, std::size_t n) {
@@ -351,6 +415,7 @@ bool WriteAll(int fd, const char* p, std::size_t n) {
     ssize_t w = write(fd, p, n);
     if (w < 0) {
       if (errno == EINTR) continue;
+      NoteSystemError();
       return false;
     }
     p += w;
@@ -367,7 +432,10 @@ bool CopyBytes(int in, int out) {
     if (r > 0) continue;
     if (r == 0) return true;
     if (errno == EINTR) continue;
-    if (!first || (errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP)) return false;
+    if (!first || (errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP)) {
+      NoteSystemError();
+      return false;
+    }
     break;
   }
   std::vector<char> buf(1 << 16);
@@ -375,6 +443,7 @@ bool CopyBytes(int in, int out) {
     ssize_t r = read(in, buf.data(), buf.size());
     if (r < 0) {
       if (errno == EINTR) continue;
+      NoteSystemError();
       return false;
     }
     if (r == 0) return true;
@@ -493,7 +562,10 @@ std::vector<FindEntry> FindFiles(std::string_view pattern) {
   }
 
   DIR* dir = opendir(folder->c_str());
-  if (!dir) return out;
+  if (!dir) {
+    NoteSystemError();
+    return out;
+  }
   while (dirent* e = readdir(dir)) {
     if (WildcardMatch(pat, e->d_name)) add(e->d_name);
   }
@@ -511,7 +583,10 @@ namespace {
 
 bool CopyHost(const std::string& src, const std::string& dst, bool fail_if_exists) {
   int in = open(src.c_str(), O_RDONLY | O_CLOEXEC);
-  if (in < 0) return false;
+  if (in < 0) {
+    NoteSystemError();
+    return false;
+  }
   struct stat sst;
   if (fstat(in, &sst) != 0 || !S_ISREG(sst.st_mode)) {
     close(in);
@@ -535,6 +610,7 @@ bool CopyHost(const std::string& src, const std::string& dst, bool fail_if_exist
   posix::BeforeEntryChange(dst);
   int out = open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
   if (out < 0) {
+    NoteSystemError();
     close(in);
     return false;
   }
@@ -545,9 +621,13 @@ bool CopyHost(const std::string& src, const std::string& dst, bool fail_if_exist
     futimens(out, times);
     ok = fchmod(out, sst.st_mode & 07777) == 0;
   }
-  if (close(out) != 0) ok = false;
+  if (close(out) != 0) {
+    NoteSystemError();
+    ok = false;
+  }
   if (ok) {
     ok = fail_if_exists ? RenameNoReplace(tmp, dst) : rename(tmp.c_str(), dst.c_str()) == 0;
+    if (!ok && !fail_if_exists) NoteSystemError();
   }
   if (!ok) unlink(tmp.c_str());
   posix::AfterEntryChange(dst, ok || existed);
@@ -610,7 +690,10 @@ bool DeleteFile(std::string_view path) {
   if (S_ISDIR(st.st_mode)) return false;
   if (!S_ISLNK(st.st_mode) && !(st.st_mode & S_IWUSR)) return false;
   posix::BeforeEntryChange(*host);
-  if (unlink(host->c_str()) != 0) return false;
+  if (unlink(host->c_str()) != 0) {
+    NoteSystemError();
+    return false;
+  }
   posix::AfterEntryChange(*host, false);
   return true;
 }
@@ -619,7 +702,10 @@ bool CreateFolder(std::string_view path) {
   std::optional<std::string> host = Resolve(path);
   if (!host) return false;
   posix::BeforeEntryChange(*host);
-  if (mkdir(host->c_str(), 0777) != 0) return false;
+  if (mkdir(host->c_str(), 0777) != 0) {
+    NoteSystemError();
+    return false;
+  }
   posix::AfterEntryChange(*host, true);
   return true;
 }
@@ -629,10 +715,94 @@ bool RemoveFolder(std::string_view path) {
   struct stat st;
   if (!host || lstat(host->c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
   posix::BeforeEntryChange(*host);
-  if (rmdir(host->c_str()) != 0) return false;
+  if (rmdir(host->c_str()) != 0) {
+    NoteSystemError();
+    return false;
+  }
   Cache().ForgetTree(*host);
   posix::AfterEntryChange(*host, false);
   return true;
+}
+
+bool ReplaceFile(std::string_view from, std::string_view to) {
+  std::optional<std::string> src = Resolve(from);
+  std::optional<std::string> dst = Resolve(to);
+  if (!src || !dst || !Lexists(*src)) return false;
+  posix::BeforeEntryChange(*src);
+  posix::BeforeEntryChange(*dst);
+  if (rename(src->c_str(), dst->c_str()) != 0) {
+    if (errno != EXDEV) {
+      NoteSystemError();
+      return false;
+    }
+    // To another volume: a whole copy is put in place, then the source goes.
+    if (!CopyHost(*src, *dst, false)) return false;
+    if (unlink(src->c_str()) != 0) {
+      NoteSystemError();
+      return false;
+    }
+  }
+  Cache().ForgetTree(*src);
+  posix::AfterEntryChange(*src, false);
+  posix::AfterEntryChange(*dst, true);
+  return true;
+}
+
+// ---- durability -------------------------------------------------------
+
+namespace {
+
+bool SyncHost(const std::string& host, int flags) {
+  int fd = open(host.c_str(), flags | O_CLOEXEC);
+  if (fd < 0) {
+    NoteSystemError();
+    return false;
+  }
+  bool ok = (flags & O_DIRECTORY) ? fsync(fd) == 0 : fdatasync(fd) == 0;
+  if (!ok) NoteSystemError();
+  close(fd);
+  return ok;
+}
+
+// The path, or the nearest folder above it that exists.
+std::string NearestExisting(std::string host) {
+  struct stat st;
+  while (stat(host.c_str(), &st) != 0) {
+    const std::size_t cut = host.rfind('/');
+    if (cut == std::string::npos || cut == 0) return "/";
+    host.resize(cut);
+  }
+  return host;
+}
+
+}  // namespace
+
+bool SyncFile(std::string_view path) {
+  std::optional<std::string> host = Resolve(path);
+  return host && SyncHost(*host, O_RDONLY);
+}
+
+bool SyncFolder(std::string_view path) {
+  std::optional<std::string> host = Resolve(path);
+  return host && SyncHost(*host, O_RDONLY | O_DIRECTORY);
+}
+
+std::int64_t FreeSpace(std::string_view path) {
+  std::optional<std::string> host = Resolve(path);
+  if (!host) return -1;
+  struct statvfs vfs;
+  if (statvfs(NearestExisting(*host).c_str(), &vfs) != 0) return -1;
+  return static_cast<std::int64_t>(vfs.f_bavail) * static_cast<std::int64_t>(vfs.f_frsize);
+}
+
+bool SameVolume(std::string_view a, std::string_view b) {
+  std::optional<std::string> ha = Resolve(a);
+  std::optional<std::string> hb = Resolve(b);
+  struct stat sa, sb;
+  if (!ha || !hb || stat(NearestExisting(*ha).c_str(), &sa) != 0 || stat(NearestExisting(*hb).c_str(), &sb) != 0) {
+    return false;
+  }
+  return sa.st_dev == sb.st_dev;
 }
 
 // ---- busy probe --------------------------------------------------------

@@ -33,15 +33,28 @@ FileId OpenFile(std::string_view path, OpenRequest how, std::int64_t* size) {
   bool writing = how.kind != 'r' || how.update;
   struct stat st;
   bool existed = stat(host->c_str(), &st) == 0;
-  if (existed && S_ISDIR(st.st_mode)) return -1;
+  if (existed && S_ISDIR(st.st_mode)) {
+    errno = EISDIR;
+    NoteSystemError();
+    return -1;
+  }
   // A read-only file cannot be opened for writing, whoever we run as.
-  if (existed && writing && !(st.st_mode & S_IWUSR)) return -1;
+  if (existed && writing && !(st.st_mode & S_IWUSR)) {
+    errno = EACCES;
+    NoteSystemError();
+    return -1;
+  }
+  if (!existed) NoteSystemError();
   bool creates = !existed && (flags & O_CREAT);
   if (creates) posix::BeforeEntryChange(*host);
   int fd = open(host->c_str(), flags | O_CLOEXEC, 0666);
-  if (fd < 0) return -1;
+  if (fd < 0) {
+    NoteSystemError();
+    return -1;
+  }
   if (creates) posix::AfterEntryChange(*host, true);
   if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    NoteSystemError();
     close(fd);
     return -1;
   }
@@ -54,6 +67,7 @@ std::int64_t ReadAt(FileId f, char* dst, std::size_t n, std::int64_t offset) {
   do {
     r = pread(static_cast<int>(f), dst, n, offset);
   } while (r < 0 && errno == EINTR);
+  if (r < 0) NoteSystemError();
   return r;
 }
 
@@ -63,6 +77,7 @@ bool WriteAt(FileId f, const char* src, std::size_t n, std::int64_t offset, bool
     // O_APPEND puts every write at the end.
     ssize_t w = append ? write(fd, src, n) : pwrite(fd, src, n, offset);
     if (w < 0 && errno == EINTR) continue;
+    if (w < 0) NoteSystemError();
     if (w <= 0) return false;
     src += w;
     offset += w;
@@ -77,8 +92,16 @@ std::int64_t SizeOf(FileId f) {
   return st.st_size;
 }
 
-bool Resize(FileId f, std::int64_t length) { return ftruncate(static_cast<int>(f), length) == 0; }
+bool Resize(FileId f, std::int64_t length) {
+  if (ftruncate(static_cast<int>(f), length) == 0) return true;
+  NoteSystemError();
+  return false;
+}
 
-bool CloseFile(FileId f) { return close(static_cast<int>(f)) == 0; }
+bool CloseFile(FileId f) {
+  if (close(static_cast<int>(f)) == 0) return true;
+  NoteSystemError();
+  return false;
+}
 
 }  // namespace platform::detail

@@ -18,6 +18,66 @@
 #include "platform/windows/host.h"
 
 namespace platform {
+
+void detail::NoteSystemError() {
+  const DWORD code = GetLastError();
+  SystemError e;
+  e.code = static_cast<int>(code);
+  switch (code) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME:
+    case ERROR_BAD_NETPATH:
+      e.kind = ErrorKind::kMissing;
+      break;
+    case ERROR_ALREADY_EXISTS:
+    case ERROR_FILE_EXISTS:
+    case ERROR_DIR_NOT_EMPTY:
+    case ERROR_NOT_SAME_DEVICE:
+      e.kind = ErrorKind::kRefused;
+      break;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+    case ERROR_DISK_QUOTA_EXCEEDED:
+    case ERROR_FILE_TOO_LARGE:
+      e.kind = ErrorKind::kNoSpace;
+      break;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+    case ERROR_WRITE_PROTECT:
+    case ERROR_NETWORK_ACCESS_DENIED:
+      e.kind = ErrorKind::kDenied;
+      break;
+    case ERROR_CRC:
+    case ERROR_READ_FAULT:
+    case ERROR_WRITE_FAULT:
+    case ERROR_GEN_FAILURE:
+    case ERROR_IO_DEVICE:
+    case ERROR_NOT_READY:
+      e.kind = ErrorKind::kDevice;
+      break;
+    default:
+      e.kind = ErrorKind::kOther;
+      break;
+  }
+  wchar_t* buf = nullptr;
+  const DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                     FORMAT_MESSAGE_IGNORE_INSERTS,
+                                 nullptr, code, 0, reinterpret_cast<wchar_t*>(&buf), 0, nullptr);
+  if (n > 0 && buf) {
+    std::wstring text(buf, n);
+    while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' ' || text.back() == L'.')) {
+      text.pop_back();
+    }
+    e.text = win::Narrow(text);
+  }
+  if (buf) LocalFree(buf);
+  if (e.text.empty()) e.text = "Windows error " + std::to_string(code);
+  NoteError(std::move(e));
+  SetLastError(code);
+}
+
 namespace win {
 
 std::wstring Wide(std::string_view text) {
@@ -269,7 +329,11 @@ std::optional<std::string> Resolve(std::string_view path) {
 std::optional<WIN32_FILE_ATTRIBUTE_DATA> Stat(std::string_view path) {
   std::optional<std::wstring> w = win::WidePath(path);
   WIN32_FILE_ATTRIBUTE_DATA data;
-  if (!w || !GetFileAttributesExW(w->c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
+  if (!w) return std::nullopt;
+  if (!GetFileAttributesExW(w->c_str(), GetFileExInfoStandard, &data)) {
+    detail::NoteSystemError();
+    return std::nullopt;
+  }
   return data;
 }
 
@@ -373,7 +437,10 @@ std::vector<FindEntry> FindFiles(std::string_view pattern) {
   query += one_name ? std::string(pat) : std::string("*");
   WIN32_FIND_DATAW fd;
   HANDLE h = FindFirstFileExW(Wide(query).c_str(), FindExInfoBasic, &fd, FindExSearchNameMatch, nullptr, 0);
-  if (h == INVALID_HANDLE_VALUE) return out;
+  if (h == INVALID_HANDLE_VALUE) {
+    if (GetLastError() != ERROR_FILE_NOT_FOUND) detail::NoteSystemError();
+    return out;
+  }
   do {
     std::string name = Narrow(fd.cFileName);
     if (!one_name && !WildcardMatch(pat, name)) continue;
@@ -405,7 +472,9 @@ bool CopyFile(std::string_view from, std::string_view to, bool fail_if_exists) {
   // file system that keeps the attribute only as a permission (wine run by
   // an administrator) would not.
   if (!src || !dst || ReadOnlyEntry(*dst)) return false;
-  return CopyFileW(src->c_str(), dst->c_str(), fail_if_exists ? TRUE : FALSE);
+  if (CopyFileW(src->c_str(), dst->c_str(), fail_if_exists ? TRUE : FALSE)) return true;
+  detail::NoteSystemError();
+  return false;
 }
 
 bool MoveFile(std::string_view from, std::string_view to) {
@@ -426,22 +495,98 @@ bool MoveFile(std::string_view from, std::string_view to) {
   }
   // Without MOVEFILE_REPLACE_EXISTING an existing target makes it fail; a
   // file moves to another volume by copy and delete, a folder does not.
-  return MoveFileExW(wsrc.c_str(), wdst.c_str(), MOVEFILE_COPY_ALLOWED);
+  if (MoveFileExW(wsrc.c_str(), wdst.c_str(), MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH)) return true;
+  detail::NoteSystemError();
+  return false;
+}
+
+bool ReplaceFile(std::string_view from, std::string_view to) {
+  std::optional<std::wstring> src = win::WidePath(from);
+  std::optional<std::wstring> dst = win::WidePath(to);
+  if (!src || !dst) return false;
+  if (GetFileAttributesW(src->c_str()) == INVALID_FILE_ATTRIBUTES) {
+    detail::NoteSystemError();
+    return false;
+  }
+  // A read-only file is not replaced by the move itself.
+  const DWORD a = GetFileAttributesW(dst->c_str());
+  if (a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_READONLY)) {
+    SetFileAttributesW(dst->c_str(), a & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+  }
+  if (MoveFileExW(src->c_str(), dst->c_str(),
+                  MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH)) {
+    return true;
+  }
+  detail::NoteSystemError();
+  return false;
+}
+
+bool SyncFile(std::string_view path) {
+  std::optional<std::wstring> w = win::WidePath(path);
+  if (!w) return false;
+  HANDLE h = CreateFileW(w->c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    detail::NoteSystemError();
+    return false;
+  }
+  const bool ok = FlushFileBuffers(h);
+  if (!ok) detail::NoteSystemError();
+  CloseHandle(h);
+  return ok;
+}
+
+// NTFS keeps its folder entries in its own journal; renames are written
+// through (MOVEFILE_WRITE_THROUGH) where they are made.
+bool SyncFolder(std::string_view) { return true; }
+
+namespace {
+
+// The root of the volume that holds the path ("C:\", a mount point).
+std::wstring VolumeOf(const std::wstring& path) {
+  wchar_t buf[MAX_PATH + 1];
+  if (!GetVolumePathNameW(path.c_str(), buf, MAX_PATH + 1)) return std::wstring();
+  return std::wstring(buf);
+}
+
+}  // namespace
+
+std::int64_t FreeSpace(std::string_view path) {
+  std::optional<std::wstring> w = win::WidePath(path);
+  if (!w) return -1;
+  const std::wstring volume = VolumeOf(*w);
+  ULARGE_INTEGER free_to_caller;
+  if (volume.empty() || !GetDiskFreeSpaceExW(volume.c_str(), &free_to_caller, nullptr, nullptr)) return -1;
+  return static_cast<std::int64_t>(free_to_caller.QuadPart);
+}
+
+bool SameVolume(std::string_view a, std::string_view b) {
+  std::optional<std::wstring> wa = win::WidePath(a);
+  std::optional<std::wstring> wb = win::WidePath(b);
+  if (!wa || !wb) return false;
+  const std::wstring va = VolumeOf(*wa);
+  return !va.empty() && FoldText(Narrow(va)) == FoldText(Narrow(VolumeOf(*wb)));
 }
 
 bool DeleteFile(std::string_view path) {
   std::optional<std::wstring> w = win::WidePath(path);
-  return w && DeleteFileW(w->c_str());
+  if (w && DeleteFileW(w->c_str())) return true;
+  if (w) detail::NoteSystemError();
+  return false;
 }
 
 bool CreateFolder(std::string_view path) {
   std::optional<std::wstring> w = win::WidePath(path);
-  return w && CreateDirectoryW(w->c_str(), nullptr);
+  if (w && CreateDirectoryW(w->c_str(), nullptr)) return true;
+  if (w) detail::NoteSystemError();
+  return false;
 }
 
 bool RemoveFolder(std::string_view path) {
   std::optional<std::wstring> w = win::WidePath(path);
-  return w && RemoveDirectoryW(w->c_str());
+  if (w && RemoveDirectoryW(w->c_str())) return true;
+  if (w) detail::NoteSystemError();
+  return false;
 }
 
 // ---- busy probe --------------------------------------------------------

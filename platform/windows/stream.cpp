@@ -50,14 +50,24 @@ FileId OpenFile(std::string_view path, OpenRequest how, std::int64_t* size) {
   // a file system that keeps the attribute only as a permission (wine run by
   // an administrator).
   const DWORD attributes = GetFileAttributesW(w->c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) NoteSystemError();
   if (how.kind != 'r' || how.update) {
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) return -1;
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
+      SetLastError(ERROR_ACCESS_DENIED);
+      NoteSystemError();
+      return -1;
+    }
   }
   HANDLE h = CreateFileW(w->c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, disposition,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return -1;
+  if (h == INVALID_HANDLE_VALUE) {
+    NoteSystemError();
+    return -1;
+  }
   BY_HANDLE_FILE_INFORMATION info;
   if (!GetFileInformationByHandle(h, &info) || (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) SetLastError(ERROR_DIRECTORY);
+    NoteSystemError();
     CloseHandle(h);
     return -1;
   }
@@ -65,6 +75,7 @@ FileId OpenFile(std::string_view path, OpenRequest how, std::int64_t* size) {
       static_cast<std::int64_t>((static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow);
   if (how.kind == 'w' && length != 0) {
     if (!SetEndOfFile(h)) {  // a new handle stands at offset 0
+      NoteSystemError();
       CloseHandle(h);
       return -1;
     }
@@ -82,7 +93,9 @@ std::int64_t ReadAt(FileId f, char* dst, std::size_t n, std::int64_t offset) {
     DWORD got = 0;
     if (!ReadFile(H(f), dst + total, chunk, &got, &ov)) {
       if (GetLastError() == ERROR_HANDLE_EOF) break;
-      return total > 0 ? static_cast<std::int64_t>(total) : -1;
+      if (total > 0) return static_cast<std::int64_t>(total);
+      NoteSystemError();
+      return -1;
     }
     if (got == 0) break;
     total += got;
@@ -101,7 +114,10 @@ bool WriteAt(FileId f, const char* src, std::size_t n, std::int64_t offset, bool
       OVERLAPPED ov = At(offset);
       ok = WriteFile(H(f), src, chunk, &put, &ov);
     }
-    if (!ok || put == 0) return false;
+    if (!ok || put == 0) {
+      NoteSystemError();
+      return false;
+    }
     src += put;
     offset += put;
     n -= put;
@@ -118,9 +134,15 @@ std::int64_t SizeOf(FileId f) {
 bool Resize(FileId f, std::int64_t length) {
   FILE_END_OF_FILE_INFO eof;
   eof.EndOfFile.QuadPart = length;
-  return SetFileInformationByHandle(H(f), FileEndOfFileInfo, &eof, sizeof eof);
+  if (SetFileInformationByHandle(H(f), FileEndOfFileInfo, &eof, sizeof eof)) return true;
+  NoteSystemError();
+  return false;
 }
 
-bool CloseFile(FileId f) { return CloseHandle(H(f)); }
+bool CloseFile(FileId f) {
+  if (CloseHandle(H(f))) return true;
+  NoteSystemError();
+  return false;
+}
 
 }  // namespace platform::detail

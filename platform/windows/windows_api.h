@@ -1,6 +1,7 @@
 // <windows.h> as the Win32 code of this program includes it: lean, without the
 // min/max macros, and without the A/W macros that share names with functions
-// of ours (CopyFile, DeleteFile, MessageBox, MoveFile).
+// of ours (CopyFile, DeleteFile, MessageBox, MoveFile,
+// ReplaceFile).
 #pragma once
 
 #ifndef WIN32_LEAN_AND_MEAN
@@ -15,3 +16,4 @@
 #undef DeleteFile
 #undef MessageBox
 #undef MoveFile
+#undef ReplaceFile
