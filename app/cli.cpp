@@ -42,6 +42,7 @@ struct Settings {
   bool yes = false;
   bool no = false;
   bool timings = false;
+  bool no_space_check = false;
   std::string demo_folder;
   std::int64_t demo_members = 200;
 };
@@ -88,7 +89,7 @@ int Convert(const Settings& s, platform::Stream& report_file) {
       io = now;
     };
   }
-  const steps::ConversionResult result = RunConvert(ui, on_step);
+  const steps::ConversionResult result = RunConvert(ui, on_step, !s.no_space_check);
   platform::SetActiveUi(nullptr);
   if (s.timings) {
     std::cerr << "  space on the data folder's disk: estimated " << result.space_needed / 1'000'000
@@ -175,7 +176,12 @@ int Main(int argc, char** argv) {
   CLI::Option* yes = convert->add_flag("--yes", s.yes, "Answer Yes to the program's questions");
   convert->add_flag("--no", s.no, "Answer No to the program's questions")->excludes(yes);
   convert->add_option("--report", s.report, "Also write the report of what changed to this file, as JSON");
-  convert->add_flag("--timings", s.timings, "Print the time, bytes read and written and peak memory of each conversion step");
+  convert->add_flag("--timings", s.timings,
+                    "Print the time, bytes read and written and peak memory of each conversion step, and the "
+                    "space the conversion took on the disk beside its estimate");
+  convert->add_flag("--no-space-check", s.no_space_check,
+                    "Convert even when the estimate of the space needed exceeds the space free (a disk that "
+                    "fills up still stops the conversion, and it goes on when run again)");
   CLI::App* demo = cli.add_subcommand(
       "demo", "Make a sample old installation (in DIR, or a new temporary folder) and convert it");
   demo->add_option("DIR", s.demo_folder, "Folder for the sample installation (its data folder must be empty)");

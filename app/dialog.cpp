@@ -23,11 +23,12 @@ DialogTexts InitDialog() {
   return t;
 }
 
-steps::ConversionResult RunConvert(platform::Ui& dlg, const std::function<void(const char*, double)>& on_step) {
+steps::ConversionResult RunConvert(platform::Ui& dlg, const std::function<void(const char*, double)>& on_step,
+                                   bool check_space) {
   steps::ConversionResult result;
   {
     platform::WaitCursor wait(dlg);
-    result = steps::Convert(dlg, on_step);
+    result = steps::Convert(dlg, on_step, check_space);
   }
   dlg.SetStatus("");
   if (result.outcome == steps::Outcome::kDone) {

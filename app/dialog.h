@@ -31,7 +31,8 @@ DialogTexts InitDialog();
 // failed and what to do, and never sees the closing message.
 // on_step, when given, hears each step's name and its time in seconds.
 steps::ConversionResult RunConvert(platform::Ui& dlg,
-                                   const std::function<void(const char*, double)>& on_step = {});
+                                   const std::function<void(const char*, double)>& on_step = {},
+                                   bool check_space = true);
 
 // A message box's icon as a word for the text front ends (cp1252).
 const char* IconWord(platform::Icon icon);

@@ -12,6 +12,7 @@
 #include "platform/files.h"
 #include "platform/ui.h"
 #include "steps/steps.h"
+#include "store/changes.h"
 
 namespace app {
 
@@ -89,15 +90,29 @@ std::optional<std::int64_t> RecordLengthOf(const std::string& path) {
   return std::nullopt;
 }
 
+namespace {
+
+// The data folder without the converter's own entries (staging folder,
+// journal, progress), which are no data.
+std::vector<platform::TreeEntry> DataTree() {
+  std::vector<platform::TreeEntry> tree = platform::ListTree(".");
+  std::erase_if(tree, [](const platform::TreeEntry& e) {
+    return store::IsOwnName(std::string_view(e.path).substr(0, e.path.find('\\')));
+  });
+  return tree;
+}
+
+}  // namespace
+
 ConversionWatch::ConversionWatch()
     : data_folder_(platform::CurrentFolder()),
       retired_folder_(steps::RetiredFolder()),
-      data_(platform::ListTree(".")),
+      data_(DataTree()),
       retired_(platform::ListTree(retired_folder_)) {}
 
 ChangeReport ConversionWatch::Finish() const {
   ChangeReport report{data_folder_, retired_folder_, {}};
-  const std::vector<platform::TreeEntry> data_after = platform::ListTree(".");
+  const std::vector<platform::TreeEntry> data_after = DataTree();
   const std::vector<platform::TreeEntry> retired_after = platform::ListTree(retired_folder_);
 
   std::map<std::string, const platform::TreeEntry*> before_by_path;

@@ -18,20 +18,23 @@ std::string RetiredFolder() { return store::TemporaryFolder() + kRetiredSubfolde
 
 std::span<const Step> AllSteps() {
   // Later steps read what earlier ones wrote: the order is part of the data layouts.
+  static constexpr auto kImport = CP1252("importação da pasta C:\\Glebrium");
+  static constexpr auto kRecords = CP1252("5.30, registros e fotos");
+  static constexpr auto kCodes = CP1252("5.59, códigos e anotações");
   static constexpr Step kSteps[] = {
-      {"legacy folder import", ImportLegacyFolder},
-      {"3.70", MigrateTo370},
-      {"4.00", MigrateTo400},
-      {"4.07", MigrateTo407},
-      {"4.31", MigrateTo431},
-      {"4.35", MigrateTo435},
-      {"4.51", MigrateTo451},
-      {"4.69", MigrateTo469},
-      {"records and photos", RelayoutRecordsAndPhotos},
-      {"payment methods", RelayoutPaymentMethods},
-      {"telephones", MigrateTelephones},
-      {"codes and notes", FormatCodesAndLinkNotes},
-      {"cleanup", CleanupObsoleteFiles},
+      {"legacy folder import", kImport.data, ImportLegacyFolder},
+      {"3.70", "3.70", MigrateTo370},
+      {"4.00", "4.00", MigrateTo400},
+      {"4.07", "4.07", MigrateTo407},
+      {"4.31", "4.31", MigrateTo431},
+      {"4.35", "4.35", MigrateTo435},
+      {"4.51", "4.51", MigrateTo451},
+      {"4.69", "4.69", MigrateTo469},
+      {"records and photos", kRecords.data, RelayoutRecordsAndPhotos},
+      {"payment methods", "5.43, formas de pagamento", RelayoutPaymentMethods},
+      {"telephones", "telefones", MigrateTelephones},
+      {"codes and notes", kCodes.data, FormatCodesAndLinkNotes},
+      {"cleanup", "limpeza dos arquivos antigos", CleanupObsoleteFiles},
   };
   return kSteps;
 }
@@ -135,7 +138,8 @@ std::string StopMessage(const char* where, const store::FileError& e) {
 
 }  // namespace
 
-ConversionResult Convert(platform::Ui& dlg, const std::function<void(const char*, double)>& on_step) {
+ConversionResult Convert(platform::Ui& dlg, const std::function<void(const char*, double)>& on_step,
+                         bool check_space) {
   ConversionResult result;
   const std::span<const Step> steps = AllSteps();
   std::optional<Progress> progress;
@@ -154,7 +158,7 @@ ConversionResult Convert(platform::Ui& dlg, const std::function<void(const char*
 
   result.space_free = platform::FreeSpace(".");
   result.space_needed = EstimateSpace(p.next);
-  if (result.space_free >= 0 && result.space_needed > result.space_free) {
+  if (check_space && result.space_free >= 0 && result.space_needed > result.space_free) {
     result.outcome = Outcome::kNoSpace;
     result.message = CP1252("Não há espaço suficiente no disco para a conversão.\nNecessário: ").str() +
                      Megabytes(result.space_needed) + "; livre: " + Megabytes(result.space_free) +
@@ -181,7 +185,7 @@ ConversionResult Convert(platform::Ui& dlg, const std::function<void(const char*
     } catch (const store::FileError& e) {
       char where[160];
       std::snprintf(where, sizeof where, CP1252("A conversão parou na etapa %zu de %zu (%s).").c_str(), i + 1,
-                    steps.size(), steps[i].name);
+                    steps.size(), steps[i].label);
       result.outcome = Outcome::kStopped;
       result.message = StopMessage(where, e);
       break;

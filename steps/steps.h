@@ -33,7 +33,8 @@ inline constexpr const char* kRetiredSubfolder = "Zelk\\Vek";
 std::string RetiredFolder();
 
 struct Step {
-  const char* name;
+  const char* name;   // for timings and logs
+  const char* label;  // for the user (cp1252)
   void (*run)(platform::Ui& dlg);
 };
 // All thirteen steps in their order.
@@ -62,8 +63,11 @@ struct ConversionResult {
 // completes an interrupted commit and then goes on with the step that was
 // interrupted (on the date the interrupted conversion took for today). Before
 // the first step the space that the steps still to run need is compared with
-// the space free. on_step hears each step's name and its time in seconds.
-ConversionResult Convert(platform::Ui& dlg, const std::function<void(const char*, double)>& on_step = {});
+// the space free (unless check_space is false: a disk that fills up then
+// stops the conversion like any refused write). on_step hears each step's
+// name and its time in seconds.
+ConversionResult Convert(platform::Ui& dlg, const std::function<void(const char*, double)>& on_step = {},
+                         bool check_space = true);
 
 // The space on the data folder's disk that the steps from `first` on will
 // take at most, estimated from the files there are now.

@@ -479,13 +479,18 @@ struct ChangeSet::Impl {
         out.push_back(std::move(e));
       }
     }
-    for (const Node* n : Children(folder.key)) {
-      const std::string name = LastName(n->text);
-      if (n->kind == Node::kGone || seen.count(folder.key + "/" + Folded(name)) ||
-          !platform::WildcardMatch(pat, name)) {
-        continue;
+    auto add_node = [&](const Node& n) {
+      const std::string name = LastName(n.text);
+      if (n.kind == Node::kGone || seen.count(folder.key + "/" + Folded(name)) || !platform::WildcardMatch(pat, name)) {
+        return;
       }
-      out.push_back(EntryOf(*n));
+      out.push_back(EntryOf(n));
+    };
+    if (pat.find_first_of("*?") == std::string_view::npos) {
+      // One name (a photo looked for by its extensions): no walk of the folder.
+      if (auto it = nodes.find(folder.key + "/" + Folded(pat)); it != nodes.end()) add_node(it->second);
+    } else {
+      for (const Node* n : Children(folder.key)) add_node(*n);
     }
     if (folder.key == data_key) {
       std::erase_if(out, [](const platform::FindEntry& e) { return IsOwnName(e.name); });
@@ -988,7 +993,8 @@ std::vector<platform::FindEntry> FindFiles(std::string_view pattern) {
   if (g_open) return g_open->Find(pattern);
   platform::ClearLastError();
   std::vector<platform::FindEntry> found = platform::FindFiles(pattern);
-  return Checked(FileError::Action::kRead, pattern, std::move(found), false);
+  const bool none = found.empty();
+  return Checked(FileError::Action::kRead, pattern, std::move(found), none);
 }
 
 bool CopyFile(std::string_view from, std::string_view to, bool fail_if_exists) {

@@ -59,6 +59,19 @@ TEST_F(ConvertCommandTest, OutsideDriveCTheStartFolderIsConverted) {
             std::string(190, 'y') + std::string(380, ' ') + std::string(10, 'y'));
 }
 
+TEST_F(ConvertCommandTest, ARelativeDriveCStaysTheFolderItNamedAtTheStart) {
+  // Started beside the installation with relative names: the data folder is
+  // converted, not the root of drive C.
+  box.Write("Conf10.dat", std::string(285, 'r'));
+  ProgramRun r = Vekconv({"convert", "--drive-c", box.root.filename().string(), "-C",
+                          box.root.filename().string()},
+                         box.root.parent_path());
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_NE(r.err.find("Pasta: C:\\Zelk\\Vek"), std::string::npos) << r.err;
+  EXPECT_FALSE(box.Exists(box.root / "CONV.DAT"));
+  EXPECT_TRUE(box.Exists(box.temp / "Zelk" / "Vek" / "Conf10.dat"));
+}
+
 TEST_F(ConvertCommandTest, AMissingFolderIsReportedAndNothingIsTouched) {
   box.Write("Conf10.dat", std::string(285, 'z'));
   ProgramRun r = Vekconv({"convert", "--drive-c", (box.root / "nowhere").string()}, box.root);

@@ -15,6 +15,7 @@
 
 #include "platform/files.h"
 #include "steps/steps.h"
+#include "store/changes.h"
 #include "tests/support/sandbox.h"
 
 namespace {
@@ -296,6 +297,65 @@ TEST_F(WholeConversion, LeavesTheCurrentFilesAndASecondRunChangesNothingButTheRe
   // by the first conversion and is not imported (and put away) again.
   ExpectSameFiles(Tree(Retired()), retired_before);
   EXPECT_TRUE(ui.messages.empty());
+}
+
+// The conversion as the program runs it: each step in its own change set.
+// It must give the same files as the steps run straight on them, and a
+// conversion stopped by a step that cannot write must go on where it stopped,
+// on the date it started with.
+TEST_F(WholeConversion, StepsCommittedOneByOneGiveTheSameFilesAndAStoppedConversionGoesOn) {
+  MakeOldInstallation();
+  // The installation as it is, to start again from.
+  const fs::path saved = box.root.parent_path() / (box.root.filename().string() + "-saved");
+  fs::copy(box.root, saved, fs::copy_options::recursive);
+  auto restore = [&] {
+    fs::current_path(box.root);
+    fs::remove_all(box.root / "Zelk");
+    fs::remove_all(box.temp);
+    fs::copy(saved / "Zelk", box.root / "Zelk", fs::copy_options::recursive);
+    fs::copy(saved / "tmp", box.temp, fs::copy_options::recursive);
+    fs::current_path(box.data);
+  };
+
+  platform::SetToday(platform::Date{2011, 3, 1});
+  Convert();
+  const auto data = Tree(box.data);
+  const auto retired = Tree(Retired());
+
+  restore();
+  steps::ConversionResult done = steps::Convert(ui);
+  EXPECT_EQ(done.outcome, steps::Outcome::kDone) << done.message;
+  ExpectSameFiles(Tree(box.data), data);
+  ExpectSameFiles(Tree(Retired()), retired);
+
+  // F19.DAT, which 4.31 writes, is there read-only: 4.31 stops.
+  restore();
+  box.Write("F19.DAT", "read-only");
+  platform::SetReadOnly("F19.DAT", true);
+  ui.messages.clear();
+  steps::ConversionResult stopped = steps::Convert(ui);
+  EXPECT_EQ(stopped.outcome, steps::Outcome::kStopped);
+  EXPECT_NE(stopped.message.find("(4.31)"), std::string::npos) << stopped.message;
+  EXPECT_NE(stopped.message.find("F19.DAT"), std::string::npos) << stopped.message;
+  // The steps before it are done; nothing of 4.31 is (Conf11.dat is not even
+  // renamed).
+  EXPECT_TRUE(box.Exists("F13R0.DAT"));
+  EXPECT_TRUE(box.Exists("Conf11.dat"));
+  EXPECT_FALSE(box.Exists("F18.DAT"));
+  EXPECT_FALSE(box.Exists("F18R0.DAT"));
+  EXPECT_TRUE(box.Exists(steps::kProgressFile));
+  EXPECT_FALSE(box.Exists(store::kStagingFolder));
+
+  // Put right, a month later: the conversion goes on with 4.31, as of the
+  // day it started (the due entries of 4.35 depend on it).
+  platform::SetReadOnly("F19.DAT", false);
+  fs::remove(box.Path("F19.DAT"));
+  platform::SetToday(platform::Date{2011, 4, 1});
+  steps::ConversionResult resumed = steps::Convert(ui);
+  EXPECT_EQ(resumed.outcome, steps::Outcome::kDone) << resumed.message;
+  ExpectSameFiles(Tree(box.data), data);
+  ExpectSameFiles(Tree(Retired()), retired);
+  fs::remove_all(saved);
 }
 
 }  // namespace

@@ -53,12 +53,13 @@ command -v strace >/dev/null || { echo "crash-sweep: strace is needed (apt-get i
 for tool in "$build/vekconv" "$build/make_sample"; do
   [ -x "$tool" ] || { echo "crash-sweep: missing $tool" >&2; exit 2; }
 done
-vekconv=$(realpath "$build/vekconv")
-
 work=$(mktemp -d "${TMPDIR:-/tmp}/vekconv-sweep.XXXXXX")
 shm=""
 if [ "$temp_elsewhere" = yes ]; then shm=$(mktemp -d /dev/shm/vekconv-sweep.XXXXXX); fi
 trap 'rm -rf "$work" ${shm:+"$shm"}' EXIT
+# A copy of the program, so that a build made meanwhile does not change it.
+cp "$build/vekconv" "$work/vekconv"
+vekconv="$work/vekconv"
 
 "$build/make_sample" "$work/sample" --members "$members" --seed 11 --last-year 2010 >/dev/null
 export VEKCONV_TODAY=2011-03-01
@@ -115,6 +116,7 @@ for call in "${call_list[@]}"; do
   case "$call" in write|pwrite64|copy_file_range|ftruncate|fdatasync|fsync) error=ENOSPC ;; openat) error=EACCES ;; esac
   tried=0
   ok=0
+  stops=0
   for at in "${which[@]}"; do
     tried=$((tried + 1))
     root="$work/run"
@@ -126,6 +128,7 @@ for call in "${call_list[@]}"; do
       rc=0
       convert "$root" -e trace="$call" -e inject="$call:error=$error:when=$at" || rc=$?
       if [ "$rc" -ne 0 ]; then
+        stops=$((stops + 1))
         if grep -q "$closing" "$root.out"; then verdict="exit $rc with the closing message"; fi
         # Our message, or the loader's when it could not even start the program.
         if ! grep -q "(erro)\|error while loading" "$root.err"; then verdict="exit $rc without a message"; fi
@@ -148,7 +151,12 @@ for call in "${call_list[@]}"; do
       echo "  $call #$at of $n: $verdict"
     fi
   done
-  printf '%-16s %3d/%-3d identical (%d calls in a conversion)\n' "$call" "$ok" "$tried" "$n"
+  if [ "$mode" = error ]; then
+    printf '%-16s %3d/%-3d identical (%d calls in a conversion; %d stopped with a message, %d ran through)\n' \
+      "$call" "$ok" "$tried" "$n" "$stops" "$((tried - stops))"
+  else
+    printf '%-16s %3d/%-3d identical (%d calls in a conversion)\n' "$call" "$ok" "$tried" "$n"
+  fi
   total_tried=$((total_tried + tried))
   total_ok=$((total_ok + ok))
   [ "$ok" -eq "$tried" ] || failed=1

@@ -148,7 +148,9 @@ std::optional<std::string> CwdInsideDriveC(std::string* cwd_out) {
   std::string cwd = Cwd();
   if (cwd_out) *cwd_out = cwd;
   if (DriveState().given.empty()) return std::nullopt;
-  std::string root = RealPath(DriveState().given);
+  // The folder as it was given at the start: a relative name means the folder
+  // it named then, not one below the current folder of the moment.
+  std::string root = RealPath(DriveState().absolute);
   if (root.empty() || cwd.empty()) return std::nullopt;
   if (cwd == root) return std::string();
   std::string prefix = root == "/" ? root : root + "/";
@@ -581,6 +583,18 @@ std::vector<FindEntry> FindFiles(std::string_view pattern) {
 
 namespace {
 
+bool SyncHost(const std::string& host, int flags) {
+  int fd = open(host.c_str(), flags | O_CLOEXEC);
+  if (fd < 0) {
+    NoteSystemError();
+    return false;
+  }
+  bool ok = (flags & O_DIRECTORY) ? fsync(fd) == 0 : fdatasync(fd) == 0;
+  if (!ok) NoteSystemError();
+  close(fd);
+  return ok;
+}
+
 bool CopyHost(const std::string& src, const std::string& dst, bool fail_if_exists) {
   int in = open(src.c_str(), O_RDONLY | O_CLOEXEC);
   if (in < 0) {
@@ -670,7 +684,8 @@ bool MoveFile(std::string_view from, std::string_view to) {
     // folder may be another file system here); a folder stays.
     struct stat st;
     if (errno != EXDEV || lstat(src->c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
-    if (!CopyHost(*src, *dst, true)) return false;
+    // The source goes only once its copy is on the disk.
+    if (!CopyHost(*src, *dst, true) || !SyncHost(*dst, O_RDONLY)) return false;
     if (unlink(src->c_str()) != 0) {
       unlink(dst->c_str());
       posix::AfterEntryChange(*dst, false);
@@ -736,7 +751,7 @@ bool ReplaceFile(std::string_view from, std::string_view to) {
       return false;
     }
     // To another volume: a whole copy is put in place, then the source goes.
-    if (!CopyHost(*src, *dst, false)) return false;
+    if (!CopyHost(*src, *dst, false) || !SyncHost(*dst, O_RDONLY)) return false;
     if (unlink(src->c_str()) != 0) {
       NoteSystemError();
       return false;
@@ -751,18 +766,6 @@ bool ReplaceFile(std::string_view from, std::string_view to) {
 // ---- durability -------------------------------------------------------
 
 namespace {
-
-bool SyncHost(const std::string& host, int flags) {
-  int fd = open(host.c_str(), flags | O_CLOEXEC);
-  if (fd < 0) {
-    NoteSystemError();
-    return false;
-  }
-  bool ok = (flags & O_DIRECTORY) ? fsync(fd) == 0 : fdatasync(fd) == 0;
-  if (!ok) NoteSystemError();
-  close(fd);
-  return ok;
-}
 
 // The path, or the nearest folder above it that exists.
 std::string NearestExisting(std::string host) {

@@ -1,0 +1,175 @@
+// The conversion as a technician runs it on a client's only copy: run again
+// on converted data, stopped by a file it cannot write, and on a disk that is
+// too small or fills up. Each time the files end as an uninterrupted
+// conversion leaves them, or stay as they were, and the program says which.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "app/sample_install.h"
+#include "tests/support/process.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using vektest::ProgramRun;
+
+const std::string kClosing = "A convers\xC3\xA3o foi realizada.";
+
+class SafetyTest : public vektest::SandboxTest {
+ protected:
+  SafetyTest() { vektest::SetEnv("VEKCONV_TODAY", "2011-03-01"); }
+  ~SafetyTest() override { vektest::UnsetEnv("VEKCONV_TODAY"); }
+
+  // A generated old installation under root (with its own temporary folder
+  // root/tmp), its legacy folder holding a member table too.
+  void MakeInstallation(const fs::path& root) {
+    app::SampleOptions o;
+    o.members = 300;
+    o.seed = 11;
+    std::string error;
+    ASSERT_TRUE(app::MakeSampleInstallation(root.string(), o, &error)) << error;
+    box.Write(root / "Glebrium" / "F10R2.DAT", std::string(897, 'L'));
+    fs::create_directories(root / "tmp");
+  }
+
+  ProgramRun Convert(const fs::path& root, std::vector<std::string> more = {}) {
+    vektest::SetEnv(vektest::kTempVariable, (root / "tmp").string());
+    std::vector<std::string> args = {"convert", "--drive-c", root.string(), "-C", root.string()};
+    args.insert(args.end(), more.begin(), more.end());
+    ProgramRun r = vektest::RunProgram(VEKCONV_BINARY, args, root);
+    vektest::SetEnv(vektest::kTempVariable, box.temp.string());
+    return r;
+  }
+
+  // The converted files: the data folder and the temporary folder.
+  std::map<std::string, std::string> State(const fs::path& root) {
+    std::map<std::string, std::string> out;
+    for (const fs::path& folder : {root / "Zelk", root / "tmp"}) {
+      if (!fs::exists(folder)) continue;
+      for (const auto& e : fs::recursive_directory_iterator(folder)) {
+        const std::string rel = fs::relative(e.path(), root).generic_string();
+        out[e.is_directory() ? rel + "/" : rel] = e.is_directory() ? "" : box.Read(e.path());
+      }
+    }
+    return out;
+  }
+
+  // An uninterrupted conversion of the same installation.
+  std::map<std::string, std::string> Reference() {
+    const fs::path ref = box.root / "reference";
+    MakeInstallation(ref);
+    ProgramRun r = Convert(ref);
+    EXPECT_EQ(r.exit_code, 0) << r.err;
+    return State(ref);
+  }
+
+  static void ExpectStoppedHonestly(const ProgramRun& r, int code, const std::string& words) {
+    EXPECT_EQ(r.exit_code, code) << r.err;
+    EXPECT_EQ(r.out.find(kClosing), std::string::npos) << r.out;
+    EXPECT_NE(r.err.find(words), std::string::npos) << r.err;
+  }
+};
+
+TEST_F(SafetyTest, AConvertedInstallationConvertedAgainStaysExactlyAsItIs) {
+  const fs::path root = box.root / "inst";
+  MakeInstallation(root);
+  ProgramRun first = Convert(root);
+  ASSERT_EQ(first.exit_code, 0) << first.err;
+  const auto converted = State(root);
+  // The legacy folder still holds its tables: nothing of them comes in again.
+  for (int run = 2; run <= 3; ++run) {
+    ProgramRun again = Convert(root);
+    EXPECT_EQ(again.exit_code, 0) << again.err;
+    EXPECT_NE(again.out.find(kClosing), std::string::npos);
+    EXPECT_EQ(State(root), converted) << "run " << run;
+  }
+}
+
+TEST_F(SafetyTest, AFileThatCannotBeWrittenStopsTheConversionAndTheNextRunFinishesIt) {
+  const auto reference = Reference();
+  const fs::path root = box.root / "inst";
+  MakeInstallation(root);
+  // F19.DAT, which 4.31 writes, is there and read-only.
+  const fs::path f19 = root / "Zelk" / "Vek" / "F19.DAT";
+  box.Write(f19, "old");
+  fs::permissions(f19, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                  fs::perm_options::remove);
+
+  ProgramRun stopped = Convert(root);
+  ExpectStoppedHonestly(stopped, 1, "F19.DAT");
+  EXPECT_NE(stopped.err.find("(4.31)"), std::string::npos) << stopped.err;
+  EXPECT_NE(stopped.err.find("acesso negado"), std::string::npos) << stopped.err;
+
+  fs::remove(f19);
+  ProgramRun rerun = Convert(root);
+  EXPECT_EQ(rerun.exit_code, 0) << rerun.err;
+  EXPECT_NE(rerun.out.find(kClosing), std::string::npos);
+  EXPECT_EQ(State(root), reference);
+}
+
+// A small disk of its own: a tmpfs, where the machine lets the test mount one.
+class SmallDisk {
+ public:
+  SmallDisk(const fs::path& at, const std::string& size) : at_(at) {
+    fs::create_directories(at_);
+    mounted_ = vektest::RunProgram("/bin/mount", {"-t", "tmpfs", "-o", "size=" + size, "tmpfs", at_.string()},
+                                   at_.parent_path())
+                   .exit_code == 0;
+  }
+  ~SmallDisk() {
+    if (mounted_) vektest::RunProgram("/bin/umount", {at_.string()}, at_.parent_path());
+  }
+  bool mounted() const { return mounted_; }
+  bool Grow(const std::string& size) {
+    return vektest::RunProgram("/bin/mount", {"-o", "remount,size=" + size, at_.string()}, at_.parent_path())
+               .exit_code == 0;
+  }
+
+ private:
+  fs::path at_;
+  bool mounted_ = false;
+};
+
+TEST_F(SafetyTest, ADiskTooSmallIsToldBeforeAnythingChangesAndOneThatFillsUpStopsTheConversion) {
+#ifdef _WIN32
+  GTEST_SKIP() << "no small disk to mount here";
+#endif
+  const auto reference = Reference();
+  {
+    SmallDisk disk(box.root / "small", "1300k");
+    if (!disk.mounted()) GTEST_SKIP() << "cannot mount a tmpfs here (not root, or not allowed)";
+    const fs::path root = box.root / "small" / "inst";
+    MakeInstallation(root);
+    const auto before = State(root);
+    ProgramRun refused = Convert(root);
+    ExpectStoppedHonestly(refused, 3, "espa\xC3\xA7o suficiente");
+    EXPECT_EQ(State(root), before);
+  }
+  // Disks that the estimate finds too small, the conversion forced on: the
+  // disk fills up on the way. After it is made larger, a plain run finishes.
+  int stopped = 0;
+  for (const char* size : {"1300k", "1500k", "1800k", "2200k", "2600k", "3000k", "3600k"}) {
+    SCOPED_TRACE(size);
+    const fs::path at = box.root / (std::string("disk-") + size);
+    SmallDisk disk(at, size);
+    ASSERT_TRUE(disk.mounted());
+    const fs::path root = at / "inst";
+    MakeInstallation(root);
+    ProgramRun forced = Convert(root, {"--no-space-check"});
+    if (forced.exit_code != 0) {
+      ++stopped;
+      ExpectStoppedHonestly(forced, 1, "disco cheio");
+    }
+    ASSERT_TRUE(disk.Grow("64m"));
+    ProgramRun rerun = Convert(root);
+    EXPECT_EQ(rerun.exit_code, 0) << rerun.err;
+    EXPECT_EQ(State(root), reference);
+  }
+  EXPECT_GE(stopped, 3);
+}
+
+}  // namespace
