@@ -104,6 +104,7 @@ TEST_F(SafetyTest, AFileThatCannotBeWrittenStopsTheConversionAndTheNextRunFinish
   EXPECT_NE(stopped.err.find("(4.31)"), std::string::npos) << stopped.err;
   EXPECT_NE(stopped.err.find("acesso negado"), std::string::npos) << stopped.err;
 
+  fs::permissions(f19, fs::perms::owner_write, fs::perm_options::add);
   fs::remove(f19);
   ProgramRun rerun = Convert(root);
   EXPECT_EQ(rerun.exit_code, 0) << rerun.err;

@@ -129,6 +129,96 @@ TEST_F(WindowsFilesTest, TemporaryFolderAndToday) {
   vektest::UnsetEnv("VEKCONV_TODAY");
 }
 
+// The calls a commit rests on: a replace that puts a file over a read-only
+// one, flushes of written and read-only files, the disk's free space, and
+// what the system said when a call failed.
+TEST_F(WindowsFilesTest, ReplaceSyncSpaceAndTheSystemsErrors) {
+  box.Write("NEW.DAT", "new content");
+  box.Write("OLD.DAT", "old");
+  ASSERT_TRUE(platform::SetReadOnly("OLD.DAT", true));
+  EXPECT_TRUE(platform::ReplaceFile("new.dat", "old.dat"));
+  EXPECT_FALSE(box.Exists("NEW.DAT"));
+  EXPECT_EQ(box.Read("OLD.DAT"), "new content");
+  EXPECT_FALSE(platform::IsReadOnly("OLD.DAT"));
+  // Onto a name that is not there yet, and from a source that is not.
+  EXPECT_TRUE(platform::ReplaceFile("OLD.DAT", "Fresh.DAT"));
+  EXPECT_EQ(box.Read("Fresh.DAT"), "new content");
+  box.Write("KEPT.DAT", "kept");
+  ASSERT_TRUE(platform::SetReadOnly("KEPT.DAT", true));
+  platform::ClearLastError();
+  EXPECT_FALSE(platform::ReplaceFile("GONE.DAT", "KEPT.DAT"));
+  EXPECT_EQ(platform::LastError().kind, platform::ErrorKind::kMissing);
+  EXPECT_EQ(box.Read("KEPT.DAT"), "kept");
+  EXPECT_TRUE(platform::IsReadOnly("KEPT.DAT"));
+
+  // A flush needs write access: a read-only file is flushed too, and stays
+  // read-only.
+  platform::Stream s = platform::Stream::Open("FLUSHED.DAT", "wb");
+  ASSERT_TRUE(s);
+  EXPECT_TRUE(s.Write("data"));
+  EXPECT_TRUE(s.Close());
+  EXPECT_TRUE(platform::SyncFile("flushed.dat"));
+  EXPECT_TRUE(platform::SyncFile("KEPT.DAT"));
+  EXPECT_TRUE(platform::IsReadOnly("KEPT.DAT"));
+  platform::ClearLastError();
+  EXPECT_FALSE(platform::SyncFile("GONE.DAT"));
+  EXPECT_EQ(platform::LastError().kind, platform::ErrorKind::kMissing);
+  EXPECT_TRUE(platform::SyncFolder("."));
+
+  // Free space and volumes, for names that do not exist yet too, and for the
+  // same folder named with and without the long-path prefix.
+  EXPECT_GT(platform::FreeSpace("."), 0);
+  EXPECT_GT(platform::FreeSpace("NOT\\THERE\\YET.DAT"), 0);
+  EXPECT_GT(platform::FreeSpace(platform::TempFolder()), 0);
+  EXPECT_TRUE(platform::SameVolume("FLUSHED.DAT", "KEPT.DAT"));
+  EXPECT_TRUE(platform::SameVolume("FLUSHED.DAT", "NOT\\THERE.DAT"));
+  EXPECT_TRUE(platform::SameVolume("C:\\Zelk\\Vek", "\\\\?\\" + Data() + "\\KEPT.DAT"));
+  const std::string part(60, 'v');
+  const std::string deep = part + "\\" + part + "\\" + part + "\\" + part + "\\" + part;
+  EXPECT_GT(platform::FreeSpace(deep), 0);
+  EXPECT_TRUE(platform::SameVolume(deep, "KEPT.DAT"));
+
+  // What the system said: a missing file, a read-only file opened for
+  // writing; refusals that are answers, not failures.
+  platform::ClearLastError();
+  EXPECT_FALSE(platform::Stream::Open("GONE.DAT", "rb"));
+  EXPECT_EQ(platform::LastError().kind, platform::ErrorKind::kMissing);
+  EXPECT_FALSE(platform::IsRealError(platform::LastError()));
+  for (const char* mode : {"r+b", "wb", "ab", "wt"}) {
+    platform::ClearLastError();
+    EXPECT_FALSE(platform::Stream::Open("KEPT.DAT", mode)) << mode;
+    EXPECT_EQ(platform::LastError().kind, platform::ErrorKind::kDenied) << mode;
+    EXPECT_FALSE(platform::LastError().text.empty()) << mode;
+  }
+  EXPECT_EQ(box.Read("KEPT.DAT"), "kept");
+  platform::ClearLastError();
+  EXPECT_FALSE(platform::DeleteFile("KEPT.DAT"));
+  EXPECT_FALSE(platform::IsRealError(platform::LastError()));
+  EXPECT_TRUE(box.Exists("KEPT.DAT"));
+  box.MakeFolder("SUB");
+  box.Write("SUB\\X.DAT", "x");
+  platform::ClearLastError();
+  EXPECT_FALSE(platform::DeleteFile("SUB"));
+  EXPECT_FALSE(platform::RemoveFolder("SUB"));
+  EXPECT_FALSE(platform::RemoveFolder("FLUSHED.DAT"));
+  EXPECT_FALSE(platform::MoveFile("FLUSHED.DAT", "SUB\\X.DAT"));
+  // A search in a folder that is not there, or is a file, finds nothing.
+  EXPECT_TRUE(platform::FindFiles("NOWHERE\\*.DAT").empty());
+  EXPECT_TRUE(platform::FindFiles("FLUSHED.DAT\\*").empty());
+  EXPECT_TRUE(platform::FindFiles("FLUSHED.DAT\\X.DAT").empty());
+  EXPECT_FALSE(platform::IsRealError(platform::LastError()));
+  // A folder is no file to open.
+  platform::ClearLastError();
+  EXPECT_FALSE(platform::Stream::Open("SUB", "rb"));
+  EXPECT_NE(platform::LastError().kind, platform::ErrorKind::kMissing);
+  EXPECT_NE(platform::LastError().kind, platform::ErrorKind::kNone);
+  // A later answer about a missing name does not hide a failure.
+  platform::ClearLastError();
+  EXPECT_FALSE(platform::Stream::Open("KEPT.DAT", "r+b"));
+  EXPECT_FALSE(platform::Exists("GONE.DAT"));
+  EXPECT_EQ(platform::LastError().kind, platform::ErrorKind::kDenied);
+}
+
 }  // namespace
 
 #endif  // _WIN32

@@ -19,6 +19,11 @@
 
 namespace platform {
 
+namespace {
+// Not in every SDK's headers.
+constexpr DWORD kErrorDiskQuotaExceeded = 1295;
+}  // namespace
+
 void detail::NoteSystemError() {
   const DWORD code = GetLastError();
   SystemError e;
@@ -38,7 +43,7 @@ void detail::NoteSystemError() {
       break;
     case ERROR_DISK_FULL:
     case ERROR_HANDLE_DISK_FULL:
-    case ERROR_DISK_QUOTA_EXCEEDED:
+    case kErrorDiskQuotaExceeded:
     case ERROR_FILE_TOO_LARGE:
       e.kind = ErrorKind::kNoSpace;
       break;
@@ -176,12 +181,16 @@ struct Drive {
   std::string absolute;  // full host path, without a trailing separator
 };
 
+// In its long spelling, as the current folder is kept, so that a name under
+// "C:\" and the same name under the current folder resolve to one text.
+std::string DriveFolder(const std::string& given) { return StripTrailingSeps(LongForm(FullPath(given))); }
+
 Drive& DriveState() {
   static Drive d = [] {
     Drive init;
     if (const char* e = std::getenv("VEKCONV_DRIVE_C")) {
       init.given = e;
-      init.absolute = StripTrailingSeps(FullPath(init.given));
+      init.absolute = DriveFolder(init.given);
     }
     return init;
   }();
@@ -356,7 +365,7 @@ std::optional<std::wstring> win::WidePath(std::string_view path) {
 
 void SetDriveC(std::string host_folder) {
   Drive& d = DriveState();
-  d.absolute = host_folder.empty() ? std::string() : StripTrailingSeps(FullPath(host_folder));
+  d.absolute = host_folder.empty() ? std::string() : DriveFolder(host_folder);
   d.given = std::move(host_folder);
 }
 
@@ -414,10 +423,15 @@ bool SetReadOnly(std::string_view path, bool read_only) {
   std::optional<std::wstring> w = win::WidePath(path);
   if (!w) return false;
   DWORD a = GetFileAttributesW(w->c_str());
-  if (a == INVALID_FILE_ATTRIBUTES) return false;
+  if (a == INVALID_FILE_ATTRIBUTES) {
+    detail::NoteSystemError();
+    return false;
+  }
   DWORD b = read_only ? (a | FILE_ATTRIBUTE_READONLY) : (a & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
   if (b == a) return true;
-  return SetFileAttributesW(w->c_str(), b != 0 ? b : FILE_ATTRIBUTE_NORMAL);
+  if (SetFileAttributesW(w->c_str(), b != 0 ? b : FILE_ATTRIBUTE_NORMAL)) return true;
+  detail::NoteSystemError();
+  return false;
 }
 
 // ---- directory search --------------------------------------------------
@@ -438,7 +452,10 @@ std::vector<FindEntry> FindFiles(std::string_view pattern) {
   WIN32_FIND_DATAW fd;
   HANDLE h = FindFirstFileExW(Wide(query).c_str(), FindExInfoBasic, &fd, FindExSearchNameMatch, nullptr, 0);
   if (h == INVALID_HANDLE_VALUE) {
-    if (GetLastError() != ERROR_FILE_NOT_FOUND) detail::NoteSystemError();
+    // Nothing matched, or the folder is none: answers, as on the other systems.
+    const DWORD e = GetLastError();
+    if (e == ERROR_DIRECTORY) SetLastError(ERROR_PATH_NOT_FOUND);
+    if (e != ERROR_FILE_NOT_FOUND && e != ERROR_NO_MORE_FILES) detail::NoteSystemError();
     return out;
   }
   do {
@@ -486,10 +503,13 @@ bool MoveFile(std::string_view from, std::string_view to) {
   if (*src != *dst && FoldText(*src) == FoldText(*dst)) {
     // The same entry in another letter case: by way of a passing name, as
     // not every file system renames a name to itself.
-    if (GetFileAttributesW(wsrc.c_str()) == INVALID_FILE_ATTRIBUTES) return false;
     const std::wstring passing = wsrc + L".vekmove-" + std::to_wstring(GetCurrentProcessId());
-    if (!MoveFileExW(wsrc.c_str(), passing.c_str(), 0)) return false;
+    if (GetFileAttributesW(wsrc.c_str()) == INVALID_FILE_ATTRIBUTES || !MoveFileExW(wsrc.c_str(), passing.c_str(), 0)) {
+      detail::NoteSystemError();
+      return false;
+    }
     if (MoveFileExW(passing.c_str(), wdst.c_str(), 0)) return true;
+    detail::NoteSystemError();
     MoveFileExW(passing.c_str(), wsrc.c_str(), 0);
     return false;
   }
@@ -508,24 +528,60 @@ bool ReplaceFile(std::string_view from, std::string_view to) {
     detail::NoteSystemError();
     return false;
   }
-  // A read-only file is not replaced by the move itself.
+  // The move refuses a read-only target: the attribute goes first, and comes
+  // back when the move fails after all.
   const DWORD a = GetFileAttributesW(dst->c_str());
-  if (a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_READONLY)) {
-    SetFileAttributesW(dst->c_str(), a & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+  const bool was_read_only = a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY) &&
+                             (a & FILE_ATTRIBUTE_READONLY);
+  if (was_read_only) {
+    const DWORD b = a & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY);
+    if (!SetFileAttributesW(dst->c_str(), b != 0 ? b : FILE_ATTRIBUTE_NORMAL)) {
+      detail::NoteSystemError();
+      return false;
+    }
   }
   if (MoveFileExW(src->c_str(), dst->c_str(),
                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH)) {
     return true;
   }
   detail::NoteSystemError();
+  if (was_read_only) SetFileAttributesW(dst->c_str(), a);
   return false;
 }
+
+namespace {
+
+HANDLE OpenForFlush(const std::wstring& path) {
+  return CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+}  // namespace
 
 bool SyncFile(std::string_view path) {
   std::optional<std::wstring> w = win::WidePath(path);
   if (!w) return false;
-  HANDLE h = CreateFileW(w->c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  // Only a handle with write access can flush, and a read-only file gives
+  // none: its attribute is lifted while the handle is opened.
+  const DWORD a = GetFileAttributesW(w->c_str());
+  if (a == INVALID_FILE_ATTRIBUTES) {
+    detail::NoteSystemError();
+    return false;
+  }
+  HANDLE h = INVALID_HANDLE_VALUE;
+  if ((a & FILE_ATTRIBUTE_READONLY) && !(a & FILE_ATTRIBUTE_DIRECTORY)) {
+    const DWORD b = a & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY);
+    if (!SetFileAttributesW(w->c_str(), b != 0 ? b : FILE_ATTRIBUTE_NORMAL)) {
+      detail::NoteSystemError();
+      return false;
+    }
+    h = OpenForFlush(*w);
+    const DWORD open_error = GetLastError();
+    SetFileAttributesW(w->c_str(), a);
+    SetLastError(open_error);
+  } else {
+    h = OpenForFlush(*w);
+  }
   if (h == INVALID_HANDLE_VALUE) {
     detail::NoteSystemError();
     return false;
@@ -536,17 +592,33 @@ bool SyncFile(std::string_view path) {
   return ok;
 }
 
-// NTFS keeps its folder entries in its own journal; renames are written
-// through (MOVEFILE_WRITE_THROUGH) where they are made.
+// NTFS writes its changes of folder entries to its own log in the order they
+// are made, so no rename reaches the disk before the ones made earlier; moves
+// by copy are written through (MOVEFILE_WRITE_THROUGH).
 bool SyncFolder(std::string_view) { return true; }
 
 namespace {
 
-// The root of the volume that holds the path ("C:\", a mount point).
+// The root of the volume that holds the path ("C:\", a mount point), for
+// paths that do not exist yet too.
 std::wstring VolumeOf(const std::wstring& path) {
-  wchar_t buf[MAX_PATH + 1];
-  if (!GetVolumePathNameW(path.c_str(), buf, MAX_PATH + 1)) return std::wstring();
-  return std::wstring(buf);
+  std::wstring buf(std::max<std::size_t>(path.size(), MAX_PATH) + 2, L'\0');
+  if (!GetVolumePathNameW(path.c_str(), buf.data(), static_cast<DWORD>(buf.size()))) return std::wstring();
+  buf.resize(wcslen(buf.c_str()));
+  return buf;
+}
+
+// The volume root as text to compare: the same root with and without the
+// \\?\ prefix, in either letter case, is one volume.
+std::string VolumeKey(const std::wstring& volume) {
+  std::string text = Narrow(volume);
+  if (text.size() >= 4 && text.compare(0, 4, "\\\\?\\") == 0) {
+    text.erase(0, 4);
+    if (text.size() >= 4 && FoldText(text.substr(0, 4)) == "unc\\") text.replace(0, 4, "\\\\");
+  }
+  std::replace(text.begin(), text.end(), '/', '\\');
+  if (!text.empty() && text.back() != '\\') text += '\\';
+  return FoldText(text);
 }
 
 }  // namespace
@@ -556,6 +628,7 @@ std::int64_t FreeSpace(std::string_view path) {
   if (!w) return -1;
   const std::wstring volume = VolumeOf(*w);
   ULARGE_INTEGER free_to_caller;
+  // Unknown is an answer, not a failure of the disk: nothing is noted.
   if (volume.empty() || !GetDiskFreeSpaceExW(volume.c_str(), &free_to_caller, nullptr, nullptr)) return -1;
   return static_cast<std::int64_t>(free_to_caller.QuadPart);
 }
@@ -565,13 +638,23 @@ bool SameVolume(std::string_view a, std::string_view b) {
   std::optional<std::wstring> wb = win::WidePath(b);
   if (!wa || !wb) return false;
   const std::wstring va = VolumeOf(*wa);
-  return !va.empty() && FoldText(Narrow(va)) == FoldText(Narrow(VolumeOf(*wb)));
+  const std::wstring vb = VolumeOf(*wb);
+  return !va.empty() && !vb.empty() && VolumeKey(va) == VolumeKey(vb);
 }
 
 bool DeleteFile(std::string_view path) {
   std::optional<std::wstring> w = win::WidePath(path);
-  if (w && DeleteFileW(w->c_str())) return true;
-  if (w) detail::NoteSystemError();
+  if (!w) return false;
+  // A read-only file and a folder are refused, not failures of the disk
+  // (the system would say "access denied" for both).
+  const DWORD a = GetFileAttributesW(w->c_str());
+  if (a == INVALID_FILE_ATTRIBUTES) {
+    detail::NoteSystemError();
+    return false;
+  }
+  if (a & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) return false;
+  if (DeleteFileW(w->c_str())) return true;
+  detail::NoteSystemError();
   return false;
 }
 
@@ -584,8 +667,15 @@ bool CreateFolder(std::string_view path) {
 
 bool RemoveFolder(std::string_view path) {
   std::optional<std::wstring> w = win::WidePath(path);
-  if (w && RemoveDirectoryW(w->c_str())) return true;
-  if (w) detail::NoteSystemError();
+  if (!w) return false;
+  const DWORD a = GetFileAttributesW(w->c_str());
+  if (a == INVALID_FILE_ATTRIBUTES) {
+    detail::NoteSystemError();
+    return false;
+  }
+  if (!(a & FILE_ATTRIBUTE_DIRECTORY)) return false;  // a file of that name: refused
+  if (RemoveDirectoryW(w->c_str())) return true;
+  detail::NoteSystemError();
   return false;
 }
 

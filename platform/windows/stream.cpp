@@ -51,6 +51,12 @@ FileId OpenFile(std::string_view path, OpenRequest how, std::int64_t* size) {
   // an administrator).
   const DWORD attributes = GetFileAttributesW(w->c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) NoteSystemError();
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    // Said as such rather than as the "access denied" of opening a folder.
+    SetLastError(ERROR_DIRECTORY);
+    NoteSystemError();
+    return -1;
+  }
   if (how.kind != 'r' || how.update) {
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
       SetLastError(ERROR_ACCESS_DENIED);
@@ -64,7 +70,7 @@ FileId OpenFile(std::string_view path, OpenRequest how, std::int64_t* size) {
     NoteSystemError();
     return -1;
   }
-  BY_HANDLE_FILE_INFORMATION info;
+  BY_HANDLE_FILE_INFORMATION info{};
   if (!GetFileInformationByHandle(h, &info) || (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
     if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) SetLastError(ERROR_DIRECTORY);
     NoteSystemError();
@@ -115,6 +121,7 @@ bool WriteAt(FileId f, const char* src, std::size_t n, std::int64_t offset, bool
       ok = WriteFile(H(f), src, chunk, &put, &ov);
     }
     if (!ok || put == 0) {
+      if (ok) SetLastError(ERROR_WRITE_FAULT);  // nothing written, yet no error said
       NoteSystemError();
       return false;
     }
@@ -127,8 +134,9 @@ bool WriteAt(FileId f, const char* src, std::size_t n, std::int64_t offset, bool
 
 std::int64_t SizeOf(FileId f) {
   LARGE_INTEGER size;
-  if (!GetFileSizeEx(H(f), &size)) return -1;
-  return size.QuadPart;
+  if (GetFileSizeEx(H(f), &size)) return size.QuadPart;
+  NoteSystemError();
+  return -1;
 }
 
 bool Resize(FileId f, std::int64_t length) {
