@@ -173,11 +173,14 @@ ConversionResult Convert(platform::Ui& dlg, const std::function<void(const char*
     try {
       store::ChangeSet changes;
       steps[i].run(dlg);
+      // A step that changed nothing leaves the files as they were, so running
+      // it again after an interruption gives what it gave: the progress
+      // needs no word from it, and a converted installation is not touched.
       Progress next{i + 1, p.today};
-      if (next.next < steps.size()) {
-        StageProgress(next);
-      } else {
+      if (next.next == steps.size()) {
         store::DeleteFile(kProgressFile);
+      } else if (!changes.empty()) {
+        StageProgress(next);
       }
       const std::int64_t free_now = platform::FreeSpace(".");
       if (free_now >= 0 && (least_free < 0 || free_now < least_free)) least_free = free_now;

@@ -781,6 +781,8 @@ ChangeSet::~ChangeSet() {
 
 std::int64_t ChangeSet::StagedBytes() const { return impl_->StagedBytes(); }
 
+bool ChangeSet::empty() const { return impl_->nodes.empty() && impl_->affected.empty(); }
+
 void NoteFailure(const FileError& error) {
   if (g_open && !g_open->failure) g_open->failure = error;
 }

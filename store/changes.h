@@ -148,6 +148,8 @@ class ChangeSet {
   void Commit();
   // The bytes of the files staged so far.
   std::int64_t StagedBytes() const;
+  // Nothing was changed so far.
+  bool empty() const;
 
   struct Node;
   struct View;
