@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <cstdio>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -92,9 +93,13 @@ int Convert(const Settings& s, platform::Stream& report_file) {
   const steps::ConversionResult result = RunConvert(ui, on_step, !s.no_space_check);
   platform::SetActiveUi(nullptr);
   if (s.timings) {
-    std::cerr << "  space on the data folder's disk: estimated " << result.space_needed / 1'000'000
-              << " MB, used at most " << result.peak_use / 1'000'000 << " MB, free at the start "
-              << result.space_free / 1'000'000 << " MB\n";
+    auto mb = [](std::int64_t bytes) {
+      char text[32];
+      std::snprintf(text, sizeof text, "%.1f MB", static_cast<double>(bytes) / 1e6);
+      return std::string(text);
+    };
+    std::cerr << "  space on the data folder's disk: estimated " << mb(result.space_needed) << ", used at most "
+              << mb(result.peak_use) << ", free at the start " << mb(result.space_free) << '\n';
   }
   ChangeReport report = watch.Finish();
   std::cout << '\n' << FormatReport(report) << std::flush;

@@ -4,6 +4,7 @@
 // conversion leaves them, or stay as they were, and the program says which.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <string>
@@ -152,6 +153,27 @@ TEST_F(SafetyTest, ADiskTooSmallIsToldBeforeAnythingChangesAndOneThatFillsUpStop
     ProgramRun refused = Convert(root);
     ExpectStoppedHonestly(refused, 3, "espa\xC3\xA7o suficiente");
     EXPECT_EQ(State(root), before);
+  }
+  // On a disk of its own the space taken is measured exactly: the estimate
+  // covers it, without asking for several times as much.
+  {
+    SmallDisk disk(box.root / "roomy", "64m");
+    ASSERT_TRUE(disk.mounted());
+    const fs::path root = box.root / "roomy" / "inst";
+    MakeInstallation(root);
+    ProgramRun timed = Convert(root, {"--timings"});
+    ASSERT_EQ(timed.exit_code, 0) << timed.err;
+    double estimated = 0;
+    double used = 0;
+    const std::size_t at = timed.err.find("space on the data folder's disk:");
+    ASSERT_NE(at, std::string::npos) << timed.err;
+    ASSERT_EQ(std::sscanf(timed.err.c_str() + at, "space on the data folder's disk: estimated %lf MB, used at most %lf",
+                          &estimated, &used),
+              2)
+        << timed.err;
+    EXPECT_GT(used, 0.5);
+    EXPECT_GE(estimated, used);
+    EXPECT_LE(estimated, 3 * used);
   }
   // Disks that the estimate finds too small, the conversion forced on: the
   // disk fills up on the way. After it is made larger, a plain run finishes.
