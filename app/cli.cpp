@@ -35,6 +35,7 @@ constexpr int kExitDone = 0;
 constexpr int kExitFailed = 1;   // the conversion stopped (or its report could not be written)
 constexpr int kExitUsage = 2;    // bad command line, or no such folder
 constexpr int kExitNoSpace = 3;  // not enough space on the disk: nothing was changed
+constexpr int kExitBusy = 4;     // another conversion holds the data folder: nothing was changed
 
 struct Settings {
   std::string drive_c;
@@ -111,6 +112,7 @@ int Convert(const Settings& s, platform::Stream& report_file) {
     case steps::Outcome::kDone: return kExitDone;
     case steps::Outcome::kStopped: return kExitFailed;
     case steps::Outcome::kNoSpace: return kExitNoSpace;
+    case steps::Outcome::kBusy: return kExitBusy;
   }
   return kExitFailed;
 }
@@ -200,7 +202,7 @@ int Main(int argc, char** argv) {
       "run again.\n\n"
       "Exit codes: 0 converted; 1 a step could not read or write its files (the files stay\n"
       "as the last complete step left them); 2 bad command line or folder; 3 not enough\n"
-      "space on the disk (nothing was changed).");
+      "space on the disk (nothing was changed); 4 another conversion holds the data folder.");
 
   try {
     cli.parse(argc, argv);

@@ -132,6 +132,22 @@ inline bool IsRealError(const SystemError& e) {
 // another computer holds the file so.
 bool IsLockedByOther(std::string_view path);
 
+// Holds a folder for this process while it lives, so that a second process
+// that asks for it is refused. POSIX locks the folder itself; Windows holds a
+// file of the given name in it, unshared, which goes when the process ends.
+class FolderLock {
+ public:
+  FolderLock(std::string_view folder, std::string_view lock_file_name);
+  ~FolderLock();
+  FolderLock(const FolderLock&) = delete;
+  FolderLock& operator=(const FolderLock&) = delete;
+  // False when another process holds the folder (or it cannot be held).
+  bool held() const { return handle_ != -1; }
+
+ private:
+  std::intptr_t handle_ = -1;
+};
+
 // ---- temporary folder, clock, sleep -------------------------------------
 
 // The user's temporary folder as path text ending in a separator. Empty when

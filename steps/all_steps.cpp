@@ -142,6 +142,16 @@ ConversionResult Convert(platform::Ui& dlg, const std::function<void(const char*
                          bool check_space) {
   ConversionResult result;
   const std::span<const Step> steps = AllSteps();
+  // One conversion at a time: another one's staged files are not leftovers.
+  const platform::FolderLock lock(".", kLockFile);
+  if (!lock.held()) {
+    result.outcome = Outcome::kBusy;
+    result.message =
+        CP1252("Outra conversão está em andamento nesta pasta de dados: espere que ela termine. Nenhum arquivo foi "
+               "alterado.")
+            .str();
+    return result;
+  }
   std::optional<Progress> progress;
   try {
     store::FinishInterruptedCommit();

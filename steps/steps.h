@@ -47,6 +47,7 @@ enum class Outcome {
   kDone,
   kStopped,  // a step could not read or write its files; nothing of it was made
   kNoSpace,  // the disk lacks the space the conversion needs; nothing was changed
+  kBusy,     // another conversion holds the data folder; nothing was changed
 };
 
 struct ConversionResult {
@@ -75,5 +76,7 @@ std::int64_t EstimateSpace(std::size_t first);
 
 // The file that tells how far an interrupted conversion came.
 inline constexpr char kProgressFile[] = "VEKCONV.RUN";
+// Where the system needs a file to hold the data folder for one conversion.
+inline constexpr char kLockFile[] = "VEKCONV.LCK";
 
 }  // namespace steps

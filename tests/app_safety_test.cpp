@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/sample_install.h"
+#include "platform/files.h"
 #include "tests/support/process.h"
 
 namespace {
@@ -114,6 +115,22 @@ TEST_F(SafetyTest, AFileThatCannotBeWrittenStopsTheConversionAndTheNextRunFinish
   EXPECT_EQ(rerun.exit_code, 0) << rerun.err;
   EXPECT_NE(rerun.out.find(kClosing), std::string::npos);
   EXPECT_EQ(State(root), reference);
+}
+
+TEST_F(SafetyTest, AFolderThatAnotherConversionHoldsIsLeftAlone) {
+  const fs::path root = box.root / "inst";
+  MakeInstallation(root);
+  const auto before = State(root);
+  {
+    // Another conversion runs in the data folder.
+    const platform::FolderLock other((root / "Zelk" / "Vek").string(), "VEKCONV.LCK");
+    ASSERT_TRUE(other.held());
+    ProgramRun refused = Convert(root);
+    ExpectStoppedHonestly(refused, 4, "Outra convers\xC3\xA3o");
+  }
+  EXPECT_EQ(State(root), before);
+  ProgramRun after = Convert(root);
+  EXPECT_EQ(after.exit_code, 0) << after.err;
 }
 
 // A small disk of its own: a tmpfs, where the machine lets the test mount one.

@@ -5,6 +5,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -823,6 +824,26 @@ bool IsLockedByOther(std::string_view path) {
   bool busy = fcntl(fd, F_GETLK, &lk) == 0 && lk.l_type != F_UNLCK;
   close(fd);
   return busy;
+}
+
+FolderLock::FolderLock(std::string_view folder, std::string_view) {
+  std::optional<std::string> host = Resolve(folder);
+  if (!host) return;
+  int fd = open(host->c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) {
+    NoteSystemError();
+    return;
+  }
+  if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    NoteSystemError();
+    close(fd);
+    return;
+  }
+  handle_ = fd;
+}
+
+FolderLock::~FolderLock() {
+  if (handle_ >= 0) close(static_cast<int>(handle_));
 }
 
 // ---- temporary folder, clock, sleep -------------------------------------

@@ -695,6 +695,23 @@ bool IsLockedByOther(std::string_view path) {
   return false;
 }
 
+FolderLock::FolderLock(std::string_view folder, std::string_view lock_file_name) {
+  std::optional<std::wstring> w = win::WidePath(std::string(folder) + "\\" + std::string(lock_file_name));
+  if (!w) return;
+  // Unshared, and deleted when closed: a process that dies lets go of it.
+  HANDLE h = CreateFileW(w->c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                         FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    detail::NoteSystemError();
+    return;
+  }
+  handle_ = reinterpret_cast<std::intptr_t>(h);
+}
+
+FolderLock::~FolderLock() {
+  if (handle_ != -1) CloseHandle(reinterpret_cast<HANDLE>(handle_));
+}
+
 // ---- temporary folder, clock, sleep -------------------------------------
 
 std::string detail::SystemTempFolder() {
