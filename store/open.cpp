@@ -81,7 +81,7 @@ bool ReadText(platform::Stream& stream, std::string& out, std::size_t n) {
 int FileBusy(std::string_view name, int wait_mode) {
   platform::WaitCursor wait;
   for (int failures = 0;;) {
-    if (!platform::Exists(name)) return 0;
+    if (!platform::Exists(name)) return 0;  // the busy probe looks at the file itself
     if (!platform::IsLockedByOther(name)) return 0;
     if (++failures >= kBusyProbes) {
       if (wait_mode == kBusyTell) {
