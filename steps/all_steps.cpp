@@ -21,6 +21,13 @@ std::span<const Step> AllSteps() {
   static constexpr auto kImport = CP1252("importação da pasta C:\\Glebrium");
   static constexpr auto kRecords = CP1252("5.30, registros e fotos");
   static constexpr auto kCodes = CP1252("5.59, códigos e anotações");
+  //
+  // Each step commits on its own, but for the steps from 4.69 on: they
+  // rewrite the member table F10R4.DAT and the tables made beside it
+  // (F09R0.DAT, F02R1.DAT, R33) one after another, and committed together
+  // each table is written once and then changed where it stands, instead of
+  // being copied anew, a gigabyte at a time, by every step.
+  constexpr bool kWithNext = false;
   static constexpr Step kSteps[] = {
       {"legacy folder import", kImport.data, ImportLegacyFolder},
       {"3.70", "3.70", MigrateTo370},
@@ -29,11 +36,11 @@ std::span<const Step> AllSteps() {
       {"4.31", "4.31", MigrateTo431},
       {"4.35", "4.35", MigrateTo435},
       {"4.51", "4.51", MigrateTo451},
-      {"4.69", "4.69", MigrateTo469},
-      {"records and photos", kRecords.data, RelayoutRecordsAndPhotos},
-      {"payment methods", "5.43, formas de pagamento", RelayoutPaymentMethods},
-      {"telephones", "telefones", MigrateTelephones},
-      {"codes and notes", kCodes.data, FormatCodesAndLinkNotes},
+      {"4.69", "4.69", MigrateTo469, kWithNext},
+      {"records and photos", kRecords.data, RelayoutRecordsAndPhotos, kWithNext},
+      {"payment methods", "5.43, formas de pagamento", RelayoutPaymentMethods, kWithNext},
+      {"telephones", "telefones", MigrateTelephones, kWithNext},
+      {"codes and notes", kCodes.data, FormatCodesAndLinkNotes, kWithNext},
       {"cleanup", "limpeza dos arquivos antigos", CleanupObsoleteFiles},
   };
   return kSteps;
@@ -178,27 +185,42 @@ ConversionResult Convert(platform::Ui& dlg, const std::function<void(const char*
   }
 
   std::int64_t least_free = result.space_free;
+  std::optional<store::ChangeSet> changes;
+  std::size_t first_uncommitted = p.next;
   for (std::size_t i = p.next; i < steps.size(); ++i) {
     const auto start = std::chrono::steady_clock::now();
     try {
-      store::ChangeSet changes;
-      steps[i].run(dlg);
-      // A step that changed nothing leaves the files as they were, so running
-      // it again after an interruption gives what it gave: the progress
-      // needs no word from it, and a converted installation is not touched.
-      Progress next{i + 1, p.today};
-      if (next.next == steps.size()) {
-        store::DeleteFile(kProgressFile);
-      } else if (!changes.empty()) {
-        StageProgress(next);
+      if (!changes) {
+        changes.emplace();
+        first_uncommitted = i;
       }
-      const std::int64_t free_now = platform::FreeSpace(".");
-      if (free_now >= 0 && (least_free < 0 || free_now < least_free)) least_free = free_now;
-      changes.Commit();
+      steps[i].run(dlg);
+      if (steps[i].commits || i + 1 == steps.size()) {
+        // Steps that changed nothing leave the files as they were, so running
+        // them again after an interruption gives what they gave: the progress
+        // needs no word from them, and a converted installation is not
+        // touched.
+        Progress next{i + 1, p.today};
+        if (next.next == steps.size()) {
+          store::DeleteFile(kProgressFile);
+        } else if (!changes->empty()) {
+          StageProgress(next);
+        }
+        const std::int64_t free_now = platform::FreeSpace(".");
+        if (free_now >= 0 && (least_free < 0 || free_now < least_free)) least_free = free_now;
+        changes->Commit();
+        changes.reset();
+      }
     } catch (const store::FileError& e) {
-      char where[160];
-      std::snprintf(where, sizeof where, CP1252("A conversão parou na etapa %zu de %zu (%s).").c_str(), i + 1,
-                    steps.size(), steps[i].label);
+      changes.reset();
+      char where[320];
+      int n = std::snprintf(where, sizeof where, CP1252("A conversão parou na etapa %zu de %zu (%s).").c_str(),
+                            i + 1, steps.size(), steps[i].label);
+      if (first_uncommitted < i && n > 0 && static_cast<std::size_t>(n) < sizeof where) {
+        std::snprintf(where + n, sizeof where - static_cast<std::size_t>(n),
+                      CP1252(" As etapas %zu a %zu são gravadas juntas: nenhuma delas foi gravada.").c_str(),
+                      first_uncommitted + 1, i + 1);
+      }
       result.outcome = Outcome::kStopped;
       result.message = StopMessage(where, e);
       break;

@@ -6,7 +6,9 @@
 // depends on the data (the due entries of 4.35, the texts of F90.DAT) the
 // ratio is a generous one. Files moved to the temporary folder are counted as
 // staying on the disk.
+#include <algorithm>
 #include <map>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -24,6 +26,7 @@ enum class Effect {
   kNew,      // a new file (or group of files) of `ratio` times the source
   kConsume,  // the same, and the source goes
   kRewrite,  // the source is rewritten, `ratio` times its size
+  kKeepOld,  // the same, and the old file stays under the new name
   kRename,   // the source takes the new name
 };
 
@@ -58,7 +61,7 @@ constexpr Rule kRules[] = {
     {6, "F11R2.DAT", 1000.0 / 1581, "F11R3.DAT", Effect::kNew, {}, "F11R3.DAT"},
     {6, "F18R0.DAT", 547.0 / 575, "F18R1.DAT", Effect::kNew, {}, "F18R1.DAT"},
     // Rewritten, the old file kept as the backup.
-    {7, "F10R4.DAT", 1, "F10R4_469.BAK", Effect::kNew, {}, "F31.DAT"},
+    {7, "F10R4.DAT", 1, "F10R4_469.BAK", Effect::kKeepOld, {}, "F31.DAT"},
     {8, "F27.DAT", 1, "F02R1.DAT", Effect::kRename},
     {8, "F17R0.DAT", 814.0 / 1000, "F01R0.DAT", Effect::kNew, {}, "F01R0.DAT"},
     {8, "F11R3.DAT", 815.0 / 1000, "F09R0.DAT", Effect::kNew, {}, "F09R0.DAT"},
@@ -154,9 +157,14 @@ std::int64_t EstimateSpace(std::size_t first) {
   Sizes sizes;
   std::int64_t grown = first == 0 ? Imported(sizes) : 0;
   std::int64_t most = grown;
-  for (std::size_t step = std::max<std::size_t>(first, 1); step < AllSteps().size(); ++step) {
-    std::int64_t staged = 0;
-    std::int64_t growth = 0;
+  // What the steps of one commit have staged so far, and how much the files
+  // grow when it is made. A file rewritten by several steps of one commit is
+  // staged once and changed where it stands.
+  std::int64_t staged = 0;
+  std::int64_t growth = 0;
+  std::map<std::string, bool> rewritten;
+  const std::span<const Step> steps = AllSteps();
+  for (std::size_t step = first; step < steps.size(); ++step) {
     for (const Rule& r : kRules) {
       if (r.step != step) continue;
       if (!r.unless_logged.empty() && ConvDone(r.unless_logged)) continue;
@@ -170,10 +178,19 @@ std::int64_t EstimateSpace(std::size_t first) {
           growth += made - (r.effect == Effect::kConsume ? from : 0);
           sizes.Set(r.to, sizes.Of(r.to) + made);
           if (r.effect == Effect::kConsume) sizes.Set(r.from, 0);
+          rewritten[std::string(r.to)] = true;
           break;
         case Effect::kRewrite:
-          staged += made;
+          if (!rewritten[std::string(r.from)]) staged += made;
+          rewritten[std::string(r.from)] = true;
           growth += made - from;
+          sizes.Set(r.from, made);
+          break;
+        case Effect::kKeepOld:
+          staged += made;
+          rewritten[std::string(r.from)] = true;
+          growth += made;
+          sizes.Set(r.to, from);
           sizes.Set(r.from, made);
           break;
         case Effect::kRename:
@@ -182,8 +199,12 @@ std::int64_t EstimateSpace(std::size_t first) {
           break;
       }
     }
-    most = std::max(most, grown + staged);
-    grown += growth;
+    if (steps[step].commits || step + 1 == steps.size()) {
+      most = std::max(most, grown + staged);
+      grown += growth;
+      staged = growth = 0;
+      rewritten.clear();
+    }
   }
   // Room for the journal, the log and the small files the table leaves out.
   return most + most / 20 + (1 << 20);

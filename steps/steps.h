@@ -36,6 +36,9 @@ struct Step {
   const char* name;   // for timings and logs
   const char* label;  // for the user (cp1252)
   void (*run)(platform::Ui& dlg);
+  // The change set is committed after this step; otherwise the next step
+  // goes on in it and they commit together.
+  bool commits = true;
 };
 // All thirteen steps in their order.
 std::span<const Step> AllSteps();
@@ -58,9 +61,10 @@ struct ConversionResult {
   std::int64_t peak_use = 0;      // the most the conversion took of it, measured
 };
 
-// Converts the current folder. Each step runs in its own change set and
-// commits whole, after the previous ones, so that an interruption leaves the
-// files as the last committed step left them; the next conversion first
+// Converts the current folder. Each step runs in a change set and commits
+// whole (the steps from 4.69 on together), after the previous ones, so that
+// an interruption leaves the files as the last commit left them; the next
+// conversion first
 // completes an interrupted commit and then goes on with the step that was
 // interrupted (on the date the interrupted conversion took for today). Before
 // the first step the space that the steps still to run need is compared with
