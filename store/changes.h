@@ -19,10 +19,10 @@
 //   4. the journal is removed.
 //
 // Every move of the journal has a source that no other move of it creates and
-// a target that nothing else of it takes, so a move is done exactly when its
-// target is there: a journal found at the start of a conversion is completed
-// by making the moves whose sources are still there. Staged files without a
-// journal are the leftovers of a step that never committed, and go.
+// a target that nothing else of it takes, so the files tell whether it was
+// made: a journal found at the start of a conversion is completed by making
+// the moves not yet made. Staged files without a journal are the leftovers of
+// a step that never committed, and go.
 //
 // Without an open change set the same functions act on the files at once
 // (the tests of single steps, the benchmarks).
@@ -134,8 +134,8 @@ class StagedFile {
 // the open change set will not commit.
 void NoteFailure(const FileError& error);
 
-// The change set of one step. While it lives it is the open one; what it
-// holds is dropped unless it is committed.
+// The change set of a step (or of steps that commit together). While it
+// lives it is the open one; what it holds is dropped unless it is committed.
 class ChangeSet {
  public:
   ChangeSet();
