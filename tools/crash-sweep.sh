@@ -144,7 +144,7 @@ for call in "${call_list[@]}"; do
         if grep -q "$closing" "$root.out"; then verdict="exit $rc with the closing message"; fi
         # Our message, or the loader's when it could not even start the program.
         if ! grep -q "(erro)\|error while loading" "$root.err"; then verdict="exit $rc without a message"; fi
-      elif ! diff -q <(state "$root") "$work/ref.state" >/dev/null; then
+      elif ! diff -q <(state "$root" 2>/dev/null) "$work/ref.state" >/dev/null; then
         verdict="exit 0 but the files differ"
       fi
     fi
@@ -153,7 +153,7 @@ for call in "${call_list[@]}"; do
       convert "$root" || rc=$?
       if [ "$rc" -ne 0 ]; then
         verdict="rerun exit $rc: $( (grep -v '^Convertendo\|^Glebrium 5.61' "$root.err" | head -3 | tr '\n' ' ') || true)"
-      elif ! diff -q <(state "$root") "$work/ref.state" >/dev/null; then
+      elif ! diff -q <(state "$root" 2>/dev/null) "$work/ref.state" >/dev/null; then
         verdict="rerun differs: $( (diff <(state "$root" 2>/dev/null) "$work/ref.state" | grep '^[<>]' | head -4 | tr '\n' ' ') || true)"
       fi
     fi
