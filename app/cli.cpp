@@ -59,8 +59,7 @@ std::optional<std::string> Prepare(const Settings& s) {
   if (!s.start_folder.empty() && !platform::SetCurrentFolder(s.start_folder)) {
     return "cannot start in " + s.start_folder + ": no such folder";
   }
-  ChooseStartFolder();
-  return std::nullopt;
+  return ChooseStartFolder();
 }
 
 // The Convert command on the console, with the report of what it changed.
@@ -103,6 +102,7 @@ int Convert(const Settings& s, platform::Stream& report_file) {
               << mb(result.peak_use) << ", free at the start " << mb(result.space_free) << '\n';
   }
   ChangeReport report = watch.Finish();
+  report.warnings = result.warnings;
   std::cout << '\n' << FormatReport(report) << std::flush;
   if (report_file && !(report_file.Write(ReportJson(report)) && report_file.Close())) {
     std::cerr << "vekconv: cannot write the report to " << s.report << '\n';

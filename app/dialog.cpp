@@ -10,9 +10,16 @@ namespace {
 constexpr std::size_t kFolderLineMax = 99;
 }  // namespace
 
-void ChooseStartFolder() {
+std::optional<std::string> ChooseStartFolder() {
   // Drive A: cannot be current here; drive C: is the mapped folder.
-  if (platform::CurrentDrive() == 'C') platform::SetCurrentFolder("C:\\Zelk\\Vek");
+  if (platform::CurrentDrive() != 'C') return std::nullopt;
+  constexpr char kDataFolder[] = "C:\\Zelk\\Vek";
+  platform::ClearLastError();
+  if (platform::SetCurrentFolder(kDataFolder)) return std::nullopt;
+  if (!platform::IsFolder(kDataFolder) && !platform::IsRealError(platform::LastError())) return std::nullopt;
+  const std::string why = platform::LastError().text.empty() ? std::string("access denied") : platform::LastError().text;
+  return std::string("the data folder C:\\Zelk\\Vek exists but cannot be entered (") + why +
+         "); give this user access to it and run the program again";
 }
 
 DialogTexts InitDialog() {
@@ -31,6 +38,15 @@ steps::ConversionResult RunConvert(platform::Ui& dlg, const std::function<void(c
     result = steps::Convert(dlg, on_step, check_space);
   }
   dlg.SetStatus("");
+  if (!result.warnings.empty()) {
+    // What was passed over, told once and together.
+    std::string text = std::to_string(result.warnings.size()) +
+                       (result.warnings.size() == 1 ? " item ficou de lado:" : " itens ficaram de lado:");
+    constexpr std::size_t kShown = 20;
+    for (std::size_t i = 0; i < result.warnings.size() && i < kShown; ++i) text += "\n- " + result.warnings[i];
+    if (result.warnings.size() > kShown) text += "\n...";
+    dlg.MessageBox(text, kProduct, platform::Icon::kWarning);
+  }
   if (result.outcome == steps::Outcome::kDone) {
     dlg.MessageBox("A convers\xE3o foi realizada.", kProduct, platform::Icon::kInformation);  // cp1252
   } else {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "platform/ui.h"
@@ -17,7 +18,9 @@ inline constexpr const char* kProduct = "Glebrium";
 
 // Entry routine: from drive A: go to drive C:; on drive C: make C:\Zelk\Vek
 // the current folder when it exists (otherwise the folder stays as it is).
-void ChooseStartFolder();
+// A data folder that is there but cannot be entered is no reason to convert
+// another folder: the text to tell the user then.
+std::optional<std::string> ChooseStartFolder();
 
 struct DialogTexts {
   std::string title;        // "Glebrium 5.61"

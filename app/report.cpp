@@ -111,7 +111,7 @@ ConversionWatch::ConversionWatch()
       retired_(platform::ListTree(retired_folder_)) {}
 
 ChangeReport ConversionWatch::Finish() const {
-  ChangeReport report{data_folder_, retired_folder_, {}};
+  ChangeReport report{data_folder_, retired_folder_, {}, {}};
   const std::vector<platform::TreeEntry> data_after = DataTree();
   const std::vector<platform::TreeEntry> retired_after = platform::ListTree(retired_folder_);
 
@@ -228,10 +228,15 @@ std::string FormatReport(const ChangeReport& report) {
     out += line;
   }
   if (report.changes.empty()) out += "  nothing changed\n";
+  if (!report.warnings.empty()) {
+    out += "Passed over:\n";
+    for (const std::string& w : report.warnings) out += "  " + platform::Cp1252ToUtf8(w) + "\n";
+  }
   char total[256];
   std::snprintf(total, sizeof total,
-                "%d created, %d rewritten, %d renamed, %d moved to %s, %d deleted.\n", counts[0], counts[1],
-                counts[2], counts[3], Shown(report.retired_folder).c_str(), counts[4]);
+                "%d created, %d rewritten, %d renamed, %d moved to %s, %d deleted; %zu warning%s.\n", counts[0],
+                counts[1], counts[2], counts[3], Shown(report.retired_folder).c_str(), counts[4],
+                report.warnings.size(), report.warnings.size() == 1 ? "" : "s");
   out += total;
   return out;
 }
@@ -249,9 +254,12 @@ std::string ReportJson(const ChangeReport& report) {
     if (c.folder && c.kind == Change::kCreated) j["files"] = c.files;
     changes.push_back(j);
   }
+  nlohmann::json warnings = nlohmann::json::array();
+  for (const std::string& w : report.warnings) warnings.push_back(platform::Cp1252ToUtf8(w));
   nlohmann::json doc = {{"data_folder", Shown(report.data_folder)},
                         {"retired_folder", Shown(report.retired_folder)},
-                        {"changes", changes}};
+                        {"changes", changes},
+                        {"warnings", warnings}};
   return doc.dump(2) + "\n";
 }
 

@@ -29,6 +29,7 @@ struct ChangeReport {
   std::string data_folder;
   std::string retired_folder;
   std::vector<Change> changes;
+  std::vector<std::string> warnings;  // what the conversion passed over (cp1252)
 };
 
 class ConversionWatch {

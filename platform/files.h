@@ -48,6 +48,13 @@ std::int64_t FileSize(std::string_view path);
 // Attributes of an existing entry, or nullopt.
 std::optional<unsigned> Attributes(std::string_view path);
 bool IsReadOnly(std::string_view path);
+// The entry is there but is neither a file nor a folder (a pipe, a socket, a
+// device) or is a link that leads nowhere: nothing to read as data, and
+// opening it could wait forever.
+bool IsSpecialEntry(std::string_view path);
+// This process may list, enter and write the folder (as far as the system
+// tells before trying).
+bool FolderUsable(std::string_view path);
 // Sets or clears the read-only attribute. False when the entry is missing.
 bool SetReadOnly(std::string_view path, bool read_only);
 
@@ -109,6 +116,8 @@ enum class ErrorKind {
   kNoSpace,  // disk full, quota used up, file too large
   kDenied,   // permission, read-only file or volume, file in use
   kDevice,   // the disk itself failed (input/output error)
+  kNotAFile, // a pipe, socket, device or a link to nothing where a file was expected
+  kTooLarge, // a file beyond the size that the data files may have
   kOther,
 };
 struct SystemError {
@@ -123,7 +132,8 @@ const SystemError& LastError();
 void ClearLastError();
 // True for a failure of the system, not an answer about the names.
 inline bool IsRealError(const SystemError& e) {
-  return e.kind != ErrorKind::kNone && e.kind != ErrorKind::kMissing && e.kind != ErrorKind::kRefused;
+  return e.kind != ErrorKind::kNone && e.kind != ErrorKind::kMissing && e.kind != ErrorKind::kRefused &&
+         e.kind != ErrorKind::kNotAFile;
 }
 
 // ---- busy probe --------------------------------------------------------

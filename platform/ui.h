@@ -6,6 +6,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/worklist.h"
 
@@ -32,9 +33,16 @@ class Ui {
   WorkList& ListB() { return list_b_; }
   bool wait_cursor() const { return wait_depth_ > 0; }
 
+  // What the conversion passed over and the user should know (cp1252): kept
+  // to be told together at the end, not one box at a time.
+  void Warn(std::string text) { warnings_.push_back(std::move(text)); }
+  const std::vector<std::string>& warnings() const { return warnings_; }
+  void ClearWarnings() { warnings_.clear(); }
+
  private:
   friend class WaitCursor;
   int wait_depth_ = 0;
+  std::vector<std::string> warnings_;
   WorkList list_a_;
   WorkList list_b_;
 };

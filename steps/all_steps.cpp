@@ -113,6 +113,8 @@ std::string CauseText(const platform::SystemError& e) {
     case platform::ErrorKind::kNoSpace: return CP1252("disco cheio").str();
     case platform::ErrorKind::kDenied: return "acesso negado";
     case platform::ErrorKind::kDevice: return CP1252("erro de leitura ou gravação no disco").str();
+    case platform::ErrorKind::kNotAFile: return CP1252("não é um arquivo comum").str();
+    case platform::ErrorKind::kTooLarge: return "passaria do limite de 2 GB";
     default: return "erro do sistema";
   }
 }
@@ -128,6 +130,12 @@ std::string AdviceText(const platform::SystemError& e) {
           .str();
     case platform::ErrorKind::kDevice:
       return CP1252("Verifique o disco e execute a conversão novamente.").str();
+    case platform::ErrorKind::kNotAFile:
+      return CP1252("Tire esse item da pasta de dados (ou ponha no lugar o arquivo verdadeiro) e execute a "
+                    "conversão novamente.")
+          .str();
+    case platform::ErrorKind::kTooLarge:
+      return CP1252("Avise o suporte técnico.").str();
     default:
       return CP1252("Corrija a causa e execute a conversão novamente.").str();
   }
@@ -159,28 +167,40 @@ ConversionResult Convert(platform::Ui& dlg, const std::function<void(const char*
             .str();
     return result;
   }
+  dlg.ClearWarnings();
   std::optional<Progress> progress;
+  static constexpr auto kNotStarted = CP1252("A conversão não pôde começar.");
+  static constexpr auto kNotCompleted = CP1252("A conversão interrompida antes não pôde ser completada.");
+  const char* stage = kNotStarted.data;
   try {
+    if (std::optional<std::string> problem = CheckBeforeConverting()) {
+      result.outcome = Outcome::kStopped;
+      result.message = *problem;
+      return result;
+    }
+    stage = kNotCompleted.data;
     store::FinishInterruptedCommit();
     store::RemoveCopyLeftovers(RetiredFolder());
     progress = ReadProgress();
+    stage = kNotStarted.data;
+    result.space_free = platform::FreeSpace(".");
+    result.space_needed = EstimateSpace(progress ? progress->next : 0);
   } catch (const store::FileError& e) {
     result.outcome = Outcome::kStopped;
-    result.message = StopMessage(CP1252("A conversão interrompida antes não pôde ser completada.").c_str(), e);
+    result.message = StopMessage(stage, e);
     return result;
   }
   Progress p = progress.value_or(Progress{0, platform::Today()});
   // A conversion that goes on takes the date that it started with.
   if (progress) platform::SetToday(p.today);
 
-  result.space_free = platform::FreeSpace(".");
-  result.space_needed = EstimateSpace(p.next);
   if (check_space && result.space_free >= 0 && result.space_needed > result.space_free) {
     result.outcome = Outcome::kNoSpace;
     result.message = CP1252("Não há espaço suficiente no disco para a conversão.\nNecessário: ").str() +
                      Megabytes(result.space_needed) + "; livre: " + Megabytes(result.space_free) +
                      CP1252(".\nLibere espaço no disco e execute a conversão novamente. Nenhum arquivo foi alterado.")
                          .str();
+    if (progress) platform::SetToday(std::nullopt);
     return result;
   }
 
@@ -231,6 +251,7 @@ ConversionResult Convert(platform::Ui& dlg, const std::function<void(const char*
   }
   if (result.space_free >= 0 && least_free >= 0) result.peak_use = result.space_free - least_free;
   if (progress) platform::SetToday(std::nullopt);
+  result.warnings = dlg.warnings();
   return result;
 }
 

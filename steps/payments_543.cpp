@@ -14,6 +14,7 @@
 #include "steps/record_io.h"
 #include "steps/steps.h"
 #include "store/counters.h"
+#include "store/housekeeping.h"
 #include "text/cp1252.h"
 #include "text/fields.h"
 
@@ -109,6 +110,9 @@ void SplitPaymentMethods() {
     }
   }
   if (has_methods) return;
+  // The default methods replace the table: what it held beside the records
+  // taken into F03R0.DAT is kept in the temporary folder, not dropped.
+  store::MoveToTemp("F14R0.DAT", kRetiredSubfolder);
   if (!WriteDefaultMethods(r800)) return;
   long methods = 0;
   // A counter that cannot be read is not overwritten with a guess.

@@ -80,6 +80,7 @@ bool RecordReader::Load(std::int64_t i) {
 RecordWriter::RecordWriter(std::string_view path, Mode mode, bool text_mode) : path_(path) {
   using store::FileError;
   const bool append = mode == Mode::kAppend;
+  store::RefuseSpecialTarget(path);
   if (!append && store::Exists(path) && store::IsReadOnly(path)) {
     platform::SystemError read_only;
     read_only.kind = platform::ErrorKind::kDenied;
@@ -87,6 +88,7 @@ RecordWriter::RecordWriter(std::string_view path, Mode mode, bool text_mode) : p
     store::Fail(FileError::Action::kCreate, path, read_only);
   }
   staged_.emplace(path, append ? store::StagedFile::Start::kCurrent : store::StagedFile::Start::kEmpty);
+  if (append) written_ = std::max<std::int64_t>(0, store::FileSize(path));
   platform::ClearLastError();
   out_ = platform::Stream::Open(staged_->path(), append ? (text_mode ? "at" : "ab") : (text_mode ? "wt" : "wb"));
   if (!out_) store::Fail(append ? FileError::Action::kOpen : FileError::Action::kCreate, path);
@@ -125,6 +127,12 @@ RecordWriter& RecordWriter::Raw(std::string_view bytes) {
 }
 
 bool RecordWriter::EndRecord() {
+  // No data file grows past the size that the product opens.
+  written_ += static_cast<std::int64_t>(rec_.size());
+  if (written_ > store::kHardSizeLimit) {
+    store::Fail(store::FileError::Action::kWrite, path_,
+                platform::SystemError{platform::ErrorKind::kTooLarge, 0, "more than 2,000,000,000 bytes"});
+  }
   if (!out_.Write(rec_)) store::Fail(store::FileError::Action::kWrite, path_, out_.error());
   rec_.clear();
   ++records_;

@@ -113,6 +113,7 @@ class RecordWriter {
   platform::Stream out_;
   std::string rec_;
   std::int64_t records_ = 0;
+  std::int64_t written_ = 0;  // the file's length so far
 };
 
 // Changes records of an existing file in place. Records are loaded one at a

@@ -162,7 +162,12 @@ void WriteF09R0() {
 }
 
 // The period of a kind "A" record ends (days - 1) days after its start date.
+// A start that is not a whole date (fewer than ten characters once the spaces
+// behind it are cut, such as "1/3/2009") gives no end date: ten spaces, never
+// a date made up from the pieces.
 std::string EndDate(std::string_view start, std::string_view days_field) {
+  while (!start.empty() && start.back() == ' ') start.remove_suffix(1);
+  if (start.size() < 10) return {};
   text::CalendarDate d = text::ParseDate(start);
   if (d.year == 0) return {};
   for (long days = text::ParseLong(days_field); days > 1; --days) text::NextDay(d);

@@ -5,8 +5,10 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "platform/ui.h"
 
@@ -55,6 +57,7 @@ enum class Outcome {
 
 struct ConversionResult {
   Outcome outcome = Outcome::kDone;
+  std::vector<std::string> warnings;  // what was passed over (cp1252)
   std::string message;           // for the user when not kDone (cp1252)
   std::int64_t space_needed = 0;  // the estimate, bytes
   std::int64_t space_free = -1;   // free on the data folder's disk at the start
@@ -73,6 +76,12 @@ struct ConversionResult {
 // name and its time in seconds.
 ConversionResult Convert(platform::Ui& dlg, const std::function<void(const char*, double)>& on_step = {},
                          bool check_space = true);
+
+// What must hold before the first step: the data folder can be read and
+// written, no two of its names differ only in letter case, and no data file
+// the conversion reads is over the 2 GB a data file may have. The message for
+// the user when one does not hold.
+std::optional<std::string> CheckBeforeConverting();
 
 // The space on the data folder's disk that the steps from `first` on will
 // take at most, estimated from the files there are now.

@@ -21,6 +21,7 @@
 #include "steps/steps.h"
 #include "text/cp1252.h"
 #include "text/fields.h"
+#include "text/numbers.h"
 
 namespace steps {
 
@@ -79,6 +80,33 @@ SortKey MakeSortKey(std::string_view unit, std::size_t begin) {
   return k;
 }
 
+// The units of a yearly file all have one shape: 30 characters without a line
+// end (a file of fixed units), or a line ended by a line feed; a shorter unit
+// only at the end of the file. A unit of another shape marks where a stray
+// line end shifted the units behind it.
+struct UnitShapes {
+  enum Shape { kUnknown, kFixed, kLine };
+  Shape shape = kUnknown;
+  std::int64_t short_at = -1;      // a short unit, right only as the last one
+  std::int64_t misaligned_at = -1;  // the first unit out of shape
+
+  void Add(std::string_view unit, std::int64_t at) {
+    if (misaligned_at >= 0) return;
+    if (short_at >= 0) {
+      misaligned_at = short_at;
+      return;
+    }
+    const Shape s = unit.back() == '\n' ? kLine : unit.size() == kUnit ? kFixed : kUnknown;
+    if (s == kUnknown) {
+      short_at = at;
+    } else if (shape == kUnknown) {
+      shape = s;
+    } else if (s != shape) {
+      misaligned_at = at;
+    }
+  }
+};
+
 // Memory that the cleaning of one yearly file after another reuses.
 struct CleanBuffers {
   std::string units;  // the units of a file, one after another
@@ -99,18 +127,33 @@ bool CleanYearlyFile(const std::string& path, CleanBuffers& b) {
   b.units.clear();
   b.keys.clear();
   std::string unit;
-  while (in.ReadText(unit, kUnit)) {
+  UnitShapes shapes;
+  for (std::int64_t at = in.Tell(); in.ReadText(unit, kUnit); at = in.Tell()) {
+    shapes.Add(unit, at);
     b.keys.push_back(MakeSortKey(unit, b.units.size()));
     b.units += unit;
   }
   FailOnReadError(in, path);
   // A Ctrl-Z ends a text file; one with more behind it would lose that rest
   // when rewritten: keep such a file.
-  bool cut_short = in.Tell() + 1 < in.Size();
+  const std::int64_t end = in.Tell();
+  const bool cut_short = end + 1 < in.Size();
   in.Close();
   // A work list holds at most this many entries; a unit beyond would be lost.
   if (b.keys.size() > static_cast<std::size_t>(std::numeric_limits<int>::max() - 1)) return false;
-  if (cut_short) return true;
+  if (cut_short) {
+    store::Warn(path + CP1252(": um Ctrl-Z na posição ").str() + text::FormatInteger(end) +
+                CP1252(" encerra o texto antes do fim do arquivo; o arquivo ficou como estava, sem limpeza.").str());
+    return true;
+  }
+  // Units that do not all have one shape were shifted by a stray line end:
+  // the cleaning would keep one unit per shifted key and drop the rest.
+  if (shapes.misaligned_at >= 0) {
+    store::Warn(path + CP1252(": as unidades estão desalinhadas a partir da posição ").str() +
+                text::FormatInteger(shapes.misaligned_at) +
+                CP1252(" (um fim de linha solto no meio); o arquivo ficou como estava, sem limpeza.").str());
+    return true;
+  }
 
   std::sort(b.keys.begin(), b.keys.end());
   auto unit_text = [&b](const SortKey& k) {

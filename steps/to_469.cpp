@@ -272,7 +272,8 @@ std::string PackMarks(std::string_view marks) {
 // The start of an empty grid: the first of the month after the date at 844
 // (for a yearly record the next 1 January), or today.
 std::string EmptyGridStart(const LoadedRecord& rec, long period) {
-  if (text::IsDigitChar(static_cast<unsigned char>(rec.At(844)))) {
+  // Only a whole date: "1/3/2009" would give a month made up from its pieces.
+  if (text::IsDigitChar(static_cast<unsigned char>(rec.At(844))) && rec.TrimmedView(844, 10).size() == 10) {
     text::CalendarDate d = text::ParseDate(rec.Field(844, 10));
     if (d.month == 13) d.month = 12;
     if (d.year >= 1 && d.year < 9999 && d.month >= 1 && d.month <= 12) {

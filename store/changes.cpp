@@ -7,6 +7,8 @@
 #include <set>
 #include <utility>
 
+#include "platform/ui.h"
+#include "text/cp1252.h"
 #include "text/fields.h"
 
 namespace store {
@@ -343,6 +345,18 @@ void Fail(FileError::Action action, std::string_view name, const platform::Syste
   throw FileError(action, std::string(name), std::move(e));
 }
 
+void Warn(std::string text) { platform::ActiveUi().Warn(std::move(text)); }
+
+namespace {
+
+void WarnPassedOver(std::string_view name) {
+  Warn(std::string(name) + CP1252(": não é um arquivo de dados (é um pipe, um dispositivo ou um atalho para nada); "
+                                  "ficou de lado.")
+                               .str());
+}
+
+}  // namespace
+
 bool IsOwnName(std::string_view name) {
   return name.size() >= 8 && Folded(name.substr(0, 8)) == "vekconv.";
 }
@@ -654,6 +668,10 @@ struct ChangeSet::Impl {
     const View vf = Look(from);
     const View vt = Look(to);
     if (vf.kind != Node::kFile || vt.kind == Node::kFolder || !ParentIsFolder(to)) return false;
+    if (!vf.staged && platform::IsSpecialEntry(vf.content)) {
+      WarnPassedOver(from);
+      return false;
+    }
     if (vt.kind == Node::kFile && (fail_if_exists || IsReadOnly(to))) return false;
     StagedFile copy(to, StagedFile::Start::kEmpty);
     platform::ClearLastError();
@@ -1001,6 +1019,10 @@ std::vector<platform::FindEntry> FindFiles(std::string_view pattern) {
 
 bool CopyFile(std::string_view from, std::string_view to, bool fail_if_exists) {
   if (g_open) return g_open->CopyFile(from, to, fail_if_exists);
+  if (platform::IsSpecialEntry(from)) {
+    WarnPassedOver(from);
+    return false;
+  }
   platform::ClearLastError();
   return CheckedBool(FileError::Action::kWrite, to, platform::CopyFile(from, to, fail_if_exists));
 }
@@ -1041,13 +1063,37 @@ platform::Stream OpenExisting(std::string_view name, std::string_view mode) {
     }
     where = v.content;
   }
+  // A pipe, a device or a link to nothing holds no data, and opening some of
+  // them waits forever.
+  if (platform::IsSpecialEntry(where)) {
+    WarnPassedOver(name);
+    return {};
+  }
   platform::ClearLastError();
   platform::Stream s = platform::Stream::Open(where, mode);
-  if (!s && platform::LastError().kind != platform::ErrorKind::kMissing) {
-    // A name that is there but cannot be opened; a folder of that name too.
-    if (platform::IsRealError(platform::LastError()) || platform::Exists(where)) Fail(FileError::Action::kOpen, name);
+  if (s) return s;
+  const platform::SystemError e = platform::LastError();
+  if (e.kind == platform::ErrorKind::kNotAFile || (e.kind == platform::ErrorKind::kMissing && platform::IsSpecialEntry(where))) {
+    WarnPassedOver(name);
+    return s;
+  }
+  // A name that is there but cannot be opened; a folder of that name too.
+  if (e.kind != platform::ErrorKind::kMissing && (platform::IsRealError(e) || platform::Exists(where))) {
+    Fail(FileError::Action::kOpen, name);
   }
   return s;
+}
+
+void RefuseSpecialTarget(std::string_view name) {
+  std::string where(name);
+  if (g_open) {
+    const ChangeSet::View v = g_open->Look(name);
+    if (v.kind == ChangeSet::Node::kGone || v.staged || v.new_folder) return;
+    where = v.content;
+  }
+  if (platform::IsSpecialEntry(where)) {
+    Fail(FileError::Action::kCreate, name, Refusal(platform::ErrorKind::kNotAFile, "not a regular file"));
+  }
 }
 
 }  // namespace store

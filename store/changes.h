@@ -69,6 +69,9 @@ class FileError : public std::exception {
   std::string what_;
 };
 
+// Tells the user (at the end of the conversion) what was passed over.
+void Warn(std::string text);
+
 // Throws FileError with the system's last error (or `error`).
 [[noreturn]] void Fail(FileError::Action action, std::string_view name);
 [[noreturn]] void Fail(FileError::Action action, std::string_view name, const platform::SystemError& error);
@@ -95,9 +98,14 @@ bool RemoveFolder(std::string_view name);
 
 // The folder that holds (or would hold) the name exists.
 bool FolderOfExists(std::string_view name);
+// FileError when the name is there but is no file that can be written (a
+// pipe, a device, a link that leads nowhere).
+void RefuseSpecialTarget(std::string_view name);
 
 // Opens an existing file for reading ("rb" or "rt"): an unopened stream when
-// it does not exist, FileError when it exists but cannot be read.
+// it does not exist, and (after a warning) when it is no file to read (a
+// pipe, a device, a link that leads nowhere); FileError when it is a file
+// that cannot be read.
 platform::Stream OpenExisting(std::string_view name, std::string_view mode = "rb");
 
 // A file written as the content of a name.

@@ -47,6 +47,7 @@ platform::Stream OpenStaged(std::string_view name, const char* mode) {
   // A file in a folder that does not exist cannot be made (no failure of
   // the system: the caller says so).
   if (!Exists(name) && !FolderOfExists(name)) return {};
+  RefuseSpecialTarget(name);
   MakeWritable(name);
   StagedFile staged(name, StagedFile::Start::kCurrent);
   staged.Keep();

@@ -144,7 +144,7 @@ class WholeConversion : public vektest::SandboxTest {
   }
 };
 
-TEST_F(WholeConversion, LeavesTheCurrentFilesAndASecondRunChangesNothingButTheRetiredCopies) {
+TEST_F(WholeConversion, LeavesTheCurrentFilesAndASecondRunChangesNothing) {
   platform::SetToday(platform::Date{2011, 3, 1});
   MakeOldInstallation();
 
@@ -164,10 +164,14 @@ TEST_F(WholeConversion, LeavesTheCurrentFilesAndASecondRunChangesNothingButTheRe
   EXPECT_EQ(Names(Tree(Retired())),
             (std::vector<std::string>{
                 "Conf10.dat", "F10R2.DAT", "F10R3.DAT", "F11R2.DAT", "F11R3.DAT", "F13R0.DAT",
+                "F14R0.DAT",  // the charge kinds 5.30 laid out, before the default methods replaced them
                 "F15R0.DAT", "F17.DAT", "F17R0.DAT", "F18R0.DAT", "F18R1.DAT", "F31.DAT",
                 "R08/CD.DAT", "REG/RM2009.DAT", "REG/RM2010.DAT", "REG01/AB.DAT", "REG02/A7.DAT",
                 "REG02/F20r2.dat", "REG02/F20r2.tmp", "REG04/AB.DAT",
             }));
+  // Nothing of the table the default methods replaced is lost: its two
+  // charge kinds are in F03R0.DAT, and the table itself beside the others.
+  EXPECT_EQ(box.Read(Retired() / "F14R0.DAT").size(), 2u * 311);
   // The old photo folder is gone with its parent.
   EXPECT_EQ(box.List(box.root / "Zelk"), (std::vector<std::string>{"Vek"}));
   // The yearly file as cleaned by 3.70: sorted, the last C001 unit kept.

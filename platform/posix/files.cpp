@@ -521,6 +521,22 @@ bool IsReadOnly(std::string_view path) {
   return a && (*a & kAttrReadOnly);
 }
 
+bool IsSpecialEntry(std::string_view path) {
+  std::optional<std::string> host = Resolve(path);
+  struct stat st;
+  if (!host || lstat(host->c_str(), &st) != 0) return false;
+  if (stat(host->c_str(), &st) != 0) return true;  // a link that leads nowhere
+  return !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode);
+}
+
+bool FolderUsable(std::string_view path) {
+  std::optional<std::string> host = Resolve(path);
+  if (!host) return false;
+  if (access(host->c_str(), R_OK | W_OK | X_OK) == 0) return true;
+  NoteSystemError();
+  return false;
+}
+
 bool SetReadOnly(std::string_view path, bool read_only) {
   std::optional<std::string> host = Resolve(path);
   struct stat st;
@@ -597,7 +613,12 @@ bool SyncHost(const std::string& host, int flags) {
 }
 
 bool CopyHost(const std::string& src, const std::string& dst, bool fail_if_exists) {
-  int in = open(src.c_str(), O_RDONLY | O_CLOEXEC);
+  struct stat pre;
+  if (stat(src.c_str(), &pre) == 0 && !S_ISREG(pre.st_mode) && !S_ISDIR(pre.st_mode)) {
+    detail::NoteError(SystemError{ErrorKind::kNotAFile, 0, "not a regular file"});  // a pipe would hold the open
+    return false;
+  }
+  int in = open(src.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (in < 0) {
     NoteSystemError();
     return false;

@@ -38,6 +38,11 @@ FileId OpenFile(std::string_view path, OpenRequest how, std::int64_t* size) {
     NoteSystemError();
     return -1;
   }
+  // A pipe is never opened: the open itself could wait forever.
+  if (existed && (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode))) {
+    NoteError(SystemError{ErrorKind::kNotAFile, 0, "not a regular file"});
+    return -1;
+  }
   // A read-only file cannot be opened for writing, whoever we run as.
   if (existed && writing && !(st.st_mode & S_IWUSR)) {
     errno = EACCES;
@@ -47,14 +52,26 @@ FileId OpenFile(std::string_view path, OpenRequest how, std::int64_t* size) {
   if (!existed) NoteSystemError();
   bool creates = !existed && (flags & O_CREAT);
   if (creates) posix::BeforeEntryChange(*host);
-  int fd = open(host->c_str(), flags | O_CLOEXEC, 0666);
+  // O_NONBLOCK: a file that became a pipe since the look above still does
+  // not hold the open (it changes nothing for a regular file).
+  int fd = open(host->c_str(), flags | O_CLOEXEC | O_NONBLOCK, 0666);
   if (fd < 0) {
     NoteSystemError();
     return -1;
   }
   if (creates) posix::AfterEntryChange(*host, true);
-  if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+  if (fstat(fd, &st) != 0) {
     NoteSystemError();
+    close(fd);
+    return -1;
+  }
+  if (S_ISDIR(st.st_mode) || S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode)) {
+    if (S_ISDIR(st.st_mode)) {
+      errno = EISDIR;
+      NoteSystemError();
+    } else {
+      NoteError(SystemError{ErrorKind::kNotAFile, 0, "not a regular file"});
+    }
     close(fd);
     return -1;
   }

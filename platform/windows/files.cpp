@@ -434,6 +434,20 @@ bool SetReadOnly(std::string_view path, bool read_only) {
   return false;
 }
 
+// Windows data folders hold files and folders only.
+bool IsSpecialEntry(std::string_view) { return false; }
+
+bool FolderUsable(std::string_view path) {
+  std::optional<std::wstring> w = win::WidePath(path);
+  if (!w) return false;
+  const DWORD a = GetFileAttributesW(w->c_str());
+  if (a == INVALID_FILE_ATTRIBUTES) {
+    detail::NoteSystemError();
+    return false;
+  }
+  return (a & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
 // ---- directory search --------------------------------------------------
 
 std::vector<FindEntry> FindFiles(std::string_view pattern) {
