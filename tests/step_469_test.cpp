@@ -230,4 +230,19 @@ TEST_F(MigrateTo469Test, AGridServesOnlyTheFirstRecordOfItsCode) {
                                        Patched(other, "10/03/2020", Packed(""), "100"));
 }
 
+TEST_F(MigrateTo469Test, AnEmptyGridStartsAfterAWholeDateOnly) {
+  // The date at 844 gives the start of an empty grid; "1/12/2009" is no whole
+  // date and would give a month made up from its pieces (March of the year 9):
+  // the grid starts today.
+  platform::SetToday(platform::Date{2024, 7, 15});
+  const std::string whole = Member("K1", "01", "50,00", "20/05/2022");
+  const std::string cut = Member("K2", "01", "50,00", "1/12/2009");
+  box.Write("F10R4.DAT", whole + cut);
+
+  steps::MigrateTo469(ui);
+
+  EXPECT_EQ(box.Read("F10R4.DAT"), Patched(whole, "01/06/2022", Packed(""), "100") +
+                                       Patched(cut, "15/07/2024", Packed(""), "100"));
+}
+
 }  // namespace

@@ -114,7 +114,9 @@ TEST_F(Step530Test, SplitsR08AndReg04NotesIntoR33AndF32) {
                 R08KindA("X", "Y", "31/12/2003", "Z", "02", "gone", true) + other +
                 R08KindA("uno", "dos", "15/03/2004", "cuatro", "01", "second note") +
                 R08KindA("u", "d", "15/03/2004", "c", "  ", "third note") +
-                R08KindA("u", "d", "          ", "c", "05", "no date"));
+                R08KindA("u", "d", "          ", "c", "05", "no date") +
+                // Not a whole date: no end date is made up from its pieces.
+                R08KindA("s", "t", "1/3/2009", "c", "05", "short date"));
   std::string note = "#" + Pad("a note of REG04", 100) + Fill(12);
   box.Write("REG04/AB.DAT", Reg04("a11", "b11", "01/05/2001", "11", "c3a", '1', "00042", "text fourteen.") + note +
                                  Reg04("a12", "b12", "01/05/2001", "12", "c3b", '0', "00043", "t") +
@@ -127,7 +129,8 @@ TEST_F(Step530Test, SplitsR08AndReg04NotesIntoR33AndF32) {
             R33Main("ONE", "TWO", "28/02/2001", "FOUR", "02/03/2001") + "#" + Pad("first note", 259) +
                 R33Main("uno", "dos", "15/03/2004", "cuatro", "15/03/2004") + "#" + Pad("second note", 259) +
                 R33Main("u", "d", "15/03/2004", "c", "15/03/2004") + "#" + Pad("third note", 259) +
-                R33Main("u", "d", "", "c", "") + "#" + Pad("no date", 259));
+                R33Main("u", "d", "", "c", "") + "#" + Pad("no date", 259) +
+                R33Main("s", "t", "1/3/2009", "c", "") + "#" + Pad("short date", 259));
   EXPECT_EQ(box.Read("F32.DAT"), Fields({{"F2", 10}, {"01/01/2002", 20}, {"sixteen-chars-41", 36}, {"0", 9},
                                          {"0", 1}, {"F4", 10}, {"twenty-chars-66-85..", 20}, {"03", 2}, {"64", 5},
                                          {"57-63..", 10}, {"86-90", 137}}));

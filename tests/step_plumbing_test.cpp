@@ -114,6 +114,23 @@ TEST_F(RecordIoTest, WriterLeavesAReadOnlyTargetAsItWasAndSaysSo) {
   EXPECT_EQ(box.List(), (std::vector<std::string>{"RO.DAT"}));
 }
 
+TEST_F(RecordIoTest, NoFileIsWrittenPastTheTwoGigabytesADataFileMayHave) {
+  // A file 20 bytes short of the limit (sparse: it takes no room).
+  box.Write("BIG.DAT", "");
+  vektest::fs::resize_file(box.Path("BIG.DAT"), 2'000'000'000 - 20);
+  RecordWriter out("BIG.DAT", RecordWriter::Mode::kAppend);
+  out.Put("exactly twenty bytes", 20);
+  EXPECT_TRUE(out.EndRecord());  // up to the limit itself
+  out.Put("x", 1);
+  try {
+    out.EndRecord();
+    ADD_FAILURE() << "written past the limit";
+  } catch (const store::FileError& e) {
+    EXPECT_EQ(e.error().kind, platform::ErrorKind::kTooLarge);
+    EXPECT_EQ(e.name(), "BIG.DAT");
+  }
+}
+
 TEST_F(RecordIoTest, AWriterDroppedWithoutCloseLeavesTheFileAsItFoundIt) {
   box.Write("OLD.DAT", "old");
   for (bool in_changes : {false, true}) {
