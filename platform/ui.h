@@ -35,7 +35,14 @@ class Ui {
 
   // What the conversion passed over and the user should know (cp1252): kept
   // to be told together at the end, not one box at a time.
-  void Warn(std::string text) { warnings_.push_back(std::move(text)); }
+  // (The same warning twice is told once: a file read by two stages is
+  // passed over once.)
+  void Warn(std::string text) {
+    for (const std::string& w : warnings_) {
+      if (w == text) return;
+    }
+    warnings_.push_back(std::move(text));
+  }
   const std::vector<std::string>& warnings() const { return warnings_; }
   void ClearWarnings() { warnings_.clear(); }
 

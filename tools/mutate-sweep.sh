@@ -55,13 +55,21 @@ Outcomes:
     wrong        anything else: an exit code other than 0 with the closing
                  message, one without a message, exit 0 without the closing
                  message, ...
-    suspect      converted without a warning, but a data file X that the
-                 mutation damaged (still a regular file or a link to one)
-                 was passed over: X lies under ROOT/Zelk/Vek, after the
-                 conversion it still stands there under its name with the
-                 very bytes the mutation left, and the conversion of the same
-                 installation undamaged leaves no file of that name there
-                 (it moves, renames or deletes it). A human judges those.
+    suspect      converted without a warning, but a data file X under
+                 ROOT/Zelk/Vek that the mutation damaged (still a regular
+                 file or a link to one; for a twin, both names) seems passed
+                 over, compared with the conversion of the same installation
+                 undamaged:
+                 - X still stands in the data folder under its name with the
+                   very bytes the mutation left, where the undamaged
+                   conversion leaves no file of that name (it moves, renames
+                   or deletes it); or
+                 - fewer files of X's name (any letter case; in the temporary
+                   folder also X.001, ...) are left in the data folder and
+                   the temporary folder together than the undamaged
+                   conversion leaves, plus the twin added: a file vanished.
+                 Damage to the legacy folder is not checked this way. A human
+                 judges these.
 
 The conversion runs with a file-size limit of 4 GiB: a program that writes a
 file past it is killed by SIGXFSZ and counts as a crash (no file of a
@@ -93,6 +101,7 @@ import hashlib
 import math
 import os
 import random
+import re
 import resource
 import shutil
 import signal
@@ -181,15 +190,21 @@ def is_yearly(rel):
     return len(parts) >= 2 and parts[-2].upper() == "REG" and parts[-1].upper().startswith("RM")
 
 
+def length_key(rel):
+    """Files of one kind share a record length: yearly files are one key."""
+    return re.sub(r"\d{4}", "####", rel.lower())
+
+
 def probe_record_lengths(tools, work):
-    """Record length per data file: the gcd of its sizes in installations of other sizes."""
+    """Record length per kind of data file: the gcd of its sizes in
+    installations of other sizes."""
     lengths = {}
-    for k, members in enumerate((53, 89, 131, 211)):
+    for k, members in enumerate((53, 89, 131, 211, 277, 97)):
         root = os.path.join(work, "probe-%d" % k)
         make_sample(tools, root, members, 7001 + k)
         for rel in data_files(root):
             size = os.path.getsize(os.path.join(root, rel))
-            key = rel.lower()
+            key = length_key(rel)
             lengths[key] = math.gcd(lengths.get(key, 0), size)
         remove_tree(root)
     return lengths
@@ -232,14 +247,14 @@ def mutate(root, kind, rng, lengths):
     size = os.path.getsize(path)
 
     if kind == "truncate-record":
-        reclen = lengths.get(target.lower()) or size or 1
+        reclen = lengths.get(length_key(target)) or size or 1
         records = size // reclen
         new = reclen * rng.randrange(0, max(records, 1))
         os.truncate(path, new)
         return "%s %s %d -> %d bytes (records of %d)" % (kind, target, size, new, reclen), [target]
 
     if kind == "truncate-inside":
-        reclen = lengths.get(target.lower()) or size or 1
+        reclen = lengths.get(length_key(target)) or size or 1
         if size < 2:
             new = 0
         else:
@@ -322,7 +337,7 @@ def mutate(root, kind, rng, lengths):
         twin = os.path.join(parent, swap_case(name, rng))
         with open(path, "rb") as f:
             data = f.read()
-        reclen = lengths.get(target.lower()) or len(data) or 1
+        reclen = lengths.get(length_key(target)) or len(data) or 1
         variant = rng.choice(["copy", "first record", "empty", "other file"])
         if variant == "first record":
             data = data[:reclen]
@@ -457,38 +472,61 @@ def classify(rc, seconds, out, err):
     return "wrong", "exit %d" % rc
 
 
-def find_folded(folder, rel):
-    """Paths under FOLDER that spell REL in any letter case."""
+def find_folded(folder, rel, numbered=False):
+    """Paths under FOLDER that spell REL in any letter case (NUMBERED: also
+    REL.001, REL.002, ..., as the temporary folder names a file whose name is taken)."""
     found = [folder]
-    for part in rel.split("/"):
+    parts = rel.split("/")
+    for k, part in enumerate(parts):
+        last = k == len(parts) - 1
         nxt = []
         for base in found:
             try:
                 names = os.listdir(base)
             except OSError:
                 continue
-            nxt.extend(os.path.join(base, n) for n in names if n.lower() == part.lower())
+            for n in names:
+                low, want = n.lower(), part.lower()
+                if low == want or (numbered and last and low.startswith(want + ".")
+                                   and len(low) == len(want) + 4 and low[-3:].isdigit()):
+                    nxt.append(os.path.join(base, n))
         found = nxt
     return found
 
 
+def files_named(root, inner):
+    """Files of the data folder and the temporary folder named INNER (in any letter case)."""
+    return (find_folded(os.path.join(root, "Zelk/Vek"), inner)
+            + find_folded(os.path.join(root, "tmp/Zelk/Vek"), inner, numbered=True))
+
+
 def suspect_files(root, ref_root, damaged, digests):
-    """Damaged files under the data folder that stand there unchanged although
-    the undamaged conversion leaves no file of that name there."""
+    """The damaged files under the data folder that were passed over (see the
+    header), each with what was found."""
     vek = os.path.join(root, "Zelk/Vek")
     ref_vek = os.path.join(ref_root, "Zelk/Vek")
-    left = []
+    found = []
+    counted = set()
+    inners = [rel[len("Zelk/Vek/"):] for rel in damaged if rel.startswith("Zelk/Vek/")]
     for rel in damaged:
-        if not rel.startswith("Zelk/Vek/") or digests.get(rel) is None:
+        if not rel.startswith("Zelk/Vek/"):
             continue
         inner = rel[len("Zelk/Vek/"):]
         path = os.path.join(vek, inner)
-        if not (os.path.isfile(path) and file_digest(path) == digests[rel]):
+        if digests.get(rel) is not None and os.path.isfile(path) and file_digest(path) == digests[rel] \
+                and not find_folded(ref_vek, inner):
+            found.append("%s left unchanged in the data folder, which the undamaged conversion empties of it" % rel)
             continue
-        if find_folded(ref_vek, inner):
+        # Twins are one name: count them once, against the undamaged files and the twins added.
+        if inner.lower() in counted:
             continue
-        left.append(rel)
-    return left
+        counted.add(inner.lower())
+        twins = sum(1 for i in inners if i.lower() == inner.lower())
+        expected = len(files_named(ref_root, inner)) + twins - 1
+        have = len(files_named(root, inner))
+        if have < expected:
+            found.append("%d file(s) named %s in the data and temporary folders, %d expected" % (have, inner, expected))
+    return found
 
 
 def first_lines(data, n=3):
@@ -535,8 +573,7 @@ def run_case(seed, tools, work, lengths, keep_mode):
                 left = suspect_files(root, ref, damaged, digests)
                 if left:
                     outcome = "suspect"
-                    detail = "left unchanged in the data folder, which the undamaged conversion empties of it: " + \
-                        ", ".join(left)
+                    detail = "; ".join(left)
             else:
                 detail = "undamaged conversion failed (exit %d): suspect check not made" % ref_rc
     finally:
@@ -608,13 +645,15 @@ def table(results):
 
 
 def main():
-    parser = argparse.ArgumentParser(prog="mutate-sweep.sh", description="Converts damaged generated installations.")
-    parser.add_argument("--cases", type=int, default=500)
-    parser.add_argument("--from", dest="first", type=int, default=None)
-    parser.add_argument("--build", default="build")
-    parser.add_argument("--jobs", type=int, default=2)
-    parser.add_argument("--case", type=int, default=None)
-    parser.add_argument("--keep", action="store_true")
+    parser = argparse.ArgumentParser(prog="mutate-sweep.sh",
+                                     description="Converts damaged generated installations (see the script's header).")
+    parser.add_argument("--cases", type=int, default=500, help="cases to run (default 500)")
+    parser.add_argument("--from", dest="first", type=int, default=None, metavar="SEED",
+                        help="seed of the first case (default: random)")
+    parser.add_argument("--build", default="build", metavar="DIR", help="where vekconv and make_sample are")
+    parser.add_argument("--jobs", type=int, default=2, metavar="J", help="cases converted at once (default 2)")
+    parser.add_argument("--case", type=int, default=None, metavar="SEED", help="run one case and keep its folder")
+    parser.add_argument("--keep", action="store_true", help="keep the folders of cases not ending converted")
     args = parser.parse_args()
     if args.cases < 1 or args.jobs < 1:
         parser.error("--cases and --jobs take a number from 1 on")
