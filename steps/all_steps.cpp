@@ -99,6 +99,7 @@ std::string ActionText(store::FileError::Action a) {
     case A::kRead: return CP1252("Não foi possível ler").str();
     case A::kWrite: return CP1252("Não foi possível gravar").str();
     case A::kCreate: return CP1252("Não foi possível criar").str();
+    case A::kReplace: return CP1252("Não foi possível substituir").str();
     case A::kRename: return CP1252("Não foi possível renomear").str();
     case A::kDelete: return CP1252("Não foi possível excluir").str();
     case A::kFolder: return CP1252("Não foi possível criar ou remover a pasta").str();

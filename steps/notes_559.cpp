@@ -134,10 +134,7 @@ void LinkNotes(const std::string& path) {
 
 void LinkAllNotes() {
   const std::string folder = std::string(kNotesFolder) + "\\";
-  for (const platform::FindEntry& entry : store::FindFiles(folder + "L33*.DAT")) {
-    if (entry.attributes & platform::kAttrFolder) continue;
-    LinkNotes(folder + entry.name);
-  }
+  for (const platform::FindEntry& entry : store::FindDataFiles(folder + "L33*.DAT")) LinkNotes(folder + entry.name);
 }
 
 // ---- F15R1.DAT and F18R2.DAT: re-laid-out tables ------------------------

@@ -85,7 +85,7 @@ RecordWriter::RecordWriter(std::string_view path, Mode mode, bool text_mode) : p
     platform::SystemError read_only;
     read_only.kind = platform::ErrorKind::kDenied;
     read_only.text = "the file is read-only";
-    store::Fail(FileError::Action::kCreate, path, read_only);
+    store::Fail(FileError::Action::kReplace, path, read_only);
   }
   staged_.emplace(path, append ? store::StagedFile::Start::kCurrent : store::StagedFile::Start::kEmpty);
   if (append) written_ = std::max<std::int64_t>(0, store::FileSize(path));

@@ -182,9 +182,7 @@ std::string Reg04DateTail(std::string_view date, std::string_view n_field) {
 
 std::vector<std::string> DataFilesOf(std::string_view folder) {
   std::vector<std::string> names;
-  for (const platform::FindEntry& e : store::FindFiles(std::string(folder) + "\\*.DAT")) {
-    if (!(e.attributes & platform::kAttrFolder)) names.push_back(e.name);
-  }
+  for (const platform::FindEntry& e : store::FindDataFiles(std::string(folder) + "\\*.DAT")) names.push_back(e.name);
   return names;
 }
 

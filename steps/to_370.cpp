@@ -238,7 +238,7 @@ void MigrateTo370(platform::Ui& dlg) {
 
   {
     CleanBuffers buffers;  // given back before the collection fills the list
-    for (const platform::FindEntry& file : store::FindFiles("REG\\RM*.DAT")) {
+    for (const platform::FindEntry& file : store::FindDataFiles("REG\\RM*.DAT")) {
       if (!CleanYearlyFile("REG\\" + file.name, buffers)) ok = false;
       dlg.SetStatus(file.name);
     }

@@ -6,6 +6,7 @@
 
 #include "platform/files.h"
 #include "steps/record_io.h"
+#include "store/changes.h"
 #include "steps/steps.h"
 #include "text/numbers.h"
 
@@ -30,8 +31,11 @@ constexpr std::size_t kF18NumberGap = 14;  // spaces between the sequence number
 constexpr std::size_t kF18Tail = 199;      // spaces before the new flag byte
 
 void ConvertF18() {
-  // F18.DAT, when present, is the newer copy of the list.
-  if (!store::MoveFile("Conf11.dat", "F18.DAT") && store::Exists("F18.DAT")) {
+  // F18.DAT, when present, is the newer copy of the list. Conf11.dat is
+  // renamed before it is read: one that holds no data (a pipe, a folder)
+  // keeps its own name, and the warning names it so.
+  const bool conf11_holds_data = !store::Exists("Conf11.dat") || static_cast<bool>(store::OpenExisting("Conf11.dat"));
+  if (conf11_holds_data && !store::MoveFile("Conf11.dat", "F18.DAT") && store::Exists("F18.DAT")) {
     store::DeleteFile("Conf11.dat");
   }
   RecordReader in("F18.DAT", kF18Record);

@@ -94,8 +94,7 @@ bool IsMonthly(const RecordReader& in) {
 constexpr std::size_t kReg01Length = 79;
 
 void ConvertPeriodFiles(long& number) {
-  std::vector<platform::FindEntry> found = store::FindFiles("REG01\\*.DAT");
-  std::erase_if(found, [](const platform::FindEntry& e) { return (e.attributes & platform::kAttrFolder) != 0; });
+  const std::vector<platform::FindEntry> found = store::FindDataFiles("REG01\\*.DAT");
   if (found.empty()) return;
   store::CreateFolder("REG04");  // may exist already
   for (const platform::FindEntry& e : found) {

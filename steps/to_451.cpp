@@ -55,8 +55,7 @@ void WriteAccountLines(const RecordReader& in, RecordWriter& out) {
 }
 
 void ConvertAccountFiles() {
-  for (const platform::FindEntry& found : store::FindFiles("REG02\\A*.DAT")) {
-    if (found.attributes & platform::kAttrFolder) continue;
+  for (const platform::FindEntry& found : store::FindDataFiles("REG02\\A*.DAT")) {
     const std::string target = "R50\\" + found.name.substr(1);
     if (store::Exists(target)) continue;
     RecordReader in("REG02\\" + found.name, kAccountLength);

@@ -132,6 +132,7 @@ const char* ActionWord(FileError::Action a) {
     case FileError::Action::kRead: return "read";
     case FileError::Action::kWrite: return "write";
     case FileError::Action::kCreate: return "create";
+    case FileError::Action::kReplace: return "replace";
     case FileError::Action::kRename: return "rename";
     case FileError::Action::kDelete: return "delete";
     case FileError::Action::kFolder: return "create or remove the folder";
@@ -348,6 +349,10 @@ void Fail(FileError::Action action, std::string_view name, const platform::Syste
 void Warn(std::string text) { platform::ActiveUi().Warn(std::move(text)); }
 
 namespace {
+
+void WarnFolder(std::string_view name) {
+  Warn(std::string(name) + CP1252(": é uma pasta onde devia haver um arquivo de dados; ficou de lado.").str());
+}
 
 void WarnPassedOver(std::string_view name) {
   Warn(std::string(name) + CP1252(": não é um arquivo de dados (é um pipe, um dispositivo ou um atalho para nada); "
@@ -1017,6 +1022,18 @@ std::vector<platform::FindEntry> FindFiles(std::string_view pattern) {
   return Checked(FileError::Action::kRead, pattern, std::move(found), none);
 }
 
+std::vector<platform::FindEntry> FindDataFiles(std::string_view pattern) {
+  std::vector<platform::FindEntry> found = FindFiles(pattern);
+  std::size_t cut = pattern.size();
+  while (cut > 0 && !IsSep(pattern[cut - 1])) --cut;
+  std::erase_if(found, [&](const platform::FindEntry& e) {
+    if (!(e.attributes & platform::kAttrFolder)) return false;
+    if (e.name != "." && e.name != "..") WarnFolder(std::string(pattern.substr(0, cut)) + e.name);
+    return true;
+  });
+  return found;
+}
+
 bool CopyFile(std::string_view from, std::string_view to, bool fail_if_exists) {
   if (g_open) return g_open->CopyFile(from, to, fail_if_exists);
   if (platform::IsSpecialEntry(from)) {
@@ -1059,9 +1076,13 @@ platform::Stream OpenExisting(std::string_view name, std::string_view mode) {
     const ChangeSet::View v = g_open->Look(name);
     if (v.kind == ChangeSet::Node::kGone) return {};
     if (v.kind == ChangeSet::Node::kFolder) {
-      Fail(FileError::Action::kOpen, name, Refusal(platform::ErrorKind::kOther, "a folder has that name"));
+      WarnFolder(name);
+      return {};
     }
     where = v.content;
+  } else if (platform::IsFolder(where)) {
+    WarnFolder(name);
+    return {};
   }
   // A pipe, a device or a link to nothing holds no data, and opening some of
   // them waits forever.

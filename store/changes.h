@@ -54,7 +54,7 @@ bool IsOwnName(std::string_view name);
 // A file operation that failed: the conversion cannot go on.
 class FileError : public std::exception {
  public:
-  enum class Action { kOpen, kRead, kWrite, kCreate, kRename, kDelete, kFolder, kSync, kJournal };
+  enum class Action { kOpen, kRead, kWrite, kCreate, kReplace, kRename, kDelete, kFolder, kSync, kJournal };
   FileError(Action action, std::string name, platform::SystemError error);
   Action action() const { return action_; }
   // The file as the program names it.
@@ -86,6 +86,9 @@ bool IsReadOnly(std::string_view name);
 bool SetReadOnly(std::string_view name, bool read_only);
 // As platform::FindFiles.
 std::vector<platform::FindEntry> FindFiles(std::string_view pattern);
+// The files the pattern finds, for a step that converts each: a folder of
+// such a name is passed over with a warning.
+std::vector<platform::FindEntry> FindDataFiles(std::string_view pattern);
 
 // As their platform namesakes: copies (never over a read-only file), moves
 // (never over an existing entry), deletes (never a read-only file), creates
@@ -104,8 +107,8 @@ void RefuseSpecialTarget(std::string_view name);
 
 // Opens an existing file for reading ("rb" or "rt"): an unopened stream when
 // it does not exist, and (after a warning) when it is no file to read (a
-// pipe, a device, a link that leads nowhere); FileError when it is a file
-// that cannot be read.
+// folder, a pipe, a device, a link that leads nowhere); FileError when it is
+// a file that cannot be read.
 platform::Stream OpenExisting(std::string_view name, std::string_view mode = "rb");
 
 // A file written as the content of a name.

@@ -107,15 +107,17 @@ TEST_F(DamagedTest, WhatWouldMakeTheConversionWrongStopsItBeforeAnyStep) {
 TEST_F(DamagedTest, PipesLinksAndShiftedUnitsArePassedOverWithAWarning) {
   const fs::path root = Install();
   const fs::path data = root / "Zelk" / "Vek";
-  // Conf11.dat is a pipe (opening it would wait forever; 4.31 renames it to
-  // F18.DAT before it reads it), F15R0.DAT a link that leads nowhere,
-  // F00R0.DAT a link to the real file.
+  // Conf11.dat is a pipe (opening it would wait forever), F15R0.DAT a link
+  // that leads nowhere, F00R0.DAT a link to the real file, and a folder
+  // stands where a period file of REG01 should be.
   fs::remove(data / "Conf11.dat");
   ASSERT_EQ(mkfifo((data / "Conf11.dat").c_str(), 0644), 0);
   fs::remove(data / "F15R0.DAT");
   fs::create_symlink(data / "gone.dat", data / "F15R0.DAT");
   fs::rename(data / "F00R0.DAT", root / "F00R0.real");
   fs::create_symlink(root / "F00R0.real", data / "F00R0.DAT");
+  fs::remove(data / "REG01" / "2009.DAT");
+  box.MakeFolder(data / "REG01" / "2009.DAT");
   // A stray line feed shifts the units of one yearly file; a Ctrl-Z with data
   // behind it cuts another.
   std::string year = box.Read(data / "REG" / "RM1994.DAT");
@@ -129,21 +131,22 @@ TEST_F(DamagedTest, PipesLinksAndShiftedUnitsArePassedOverWithAWarning) {
   ProgramRun r = Convert(root, {"--report", (root / "report.json").string()});
   EXPECT_EQ(r.exit_code, 0) << r.err;
   EXPECT_NE(r.out.find(kClosing), std::string::npos);
-  for (const char* name : {"F18.DAT: n\xC3\xA3o \xC3\xA9 um arquivo de dados", "F15R0.DAT: n\xC3\xA3o", "REG\\RM1994.DAT: as unidades est\xC3\xA3o desalinhadas a partir da "
+  for (const char* name : {"Conf11.dat: n\xC3\xA3o \xC3\xA9 um arquivo de dados", "F15R0.DAT: n\xC3\xA3o",
+                           "REG01\\2009.DAT: \xC3\xA9 uma pasta", "REG\\RM1994.DAT: as unidades est\xC3\xA3o desalinhadas a partir da "
                                                       "posi\xC3\xA7\xC3\xA3o 30",
                            "REG\\RM1995.DAT: um Ctrl-Z na posi\xC3\xA7\xC3\xA3o 30"}) {
     EXPECT_NE(r.err.find(name), std::string::npos) << name << " in\n" << r.err;
   }
-  EXPECT_NE(r.err.find("(aviso): 4 itens ficaram de lado"), std::string::npos) << r.err;
-  EXPECT_NE(r.out.find("; 4 warnings."), std::string::npos) << r.out;
+  EXPECT_NE(r.err.find("(aviso): 5 itens ficaram de lado"), std::string::npos) << r.err;
+  EXPECT_NE(r.out.find("; 5 warnings."), std::string::npos) << r.out;
   const std::string json = box.Read(root / "report.json");
   EXPECT_NE(json.find("\"warnings\": ["), std::string::npos);
   EXPECT_NE(json.find("F15R0.DAT: n\xC3\xA3o \xC3\xA9 um arquivo de dados"), std::string::npos) << json;
 
-  // The pipe and the broken link were never opened, and went to the
-  // temporary folder with the tables they stood for.
+  // The pipe was never opened and stays under its name; the broken link
+  // went to the temporary folder as the table it stood for does.
   const fs::path retired = root / "tmp" / "Zelk" / "Vek";
-  EXPECT_EQ(fs::symlink_status(retired / "F18.DAT").type(), fs::file_type::fifo);
+  EXPECT_EQ(fs::symlink_status(data / "Conf11.dat").type(), fs::file_type::fifo);
   EXPECT_TRUE(fs::is_symlink(retired / "F15R0.DAT"));
   // The yearly files the cleaning could not account for are kept byte for
   // byte (in the temporary folder, where the cleanup puts the REG folder).

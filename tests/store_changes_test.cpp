@@ -205,11 +205,14 @@ TEST_F(ChangesTest, ADamagedJournalIsNotGuessedAt) {
   EXPECT_EQ(box.Read("KEEP.DAT"), "keep");
 }
 
-TEST_F(ChangesTest, AFolderWhereAFileIsExpectedIsNoMissingFile) {
+TEST_F(ChangesTest, AFolderWhereAFileIsExpectedIsPassedOverWithAWarningAndNotWrittenOver) {
   box.MakeFolder("F10R4.DAT");
-  EXPECT_THROW(store::OpenExisting("F10R4.DAT"), store::FileError);
+  EXPECT_FALSE(store::OpenExisting("F10R4.DAT"));
+  ASSERT_EQ(ui.warnings().size(), 1u);
+  EXPECT_EQ(ui.warnings()[0].rfind("F10R4.DAT: \xE9 uma pasta", 0), 0u) << ui.warnings()[0];
   store::ChangeSet changes;
-  EXPECT_THROW(store::OpenExisting("F10R4.DAT"), store::FileError);
+  EXPECT_FALSE(store::OpenExisting("F10R4.DAT"));
+  EXPECT_EQ(ui.warnings().size(), 1u);  // told once
   EXPECT_THROW(WriteStaged("F10R4.DAT", "x"), store::FileError);
 }
 

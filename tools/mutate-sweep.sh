@@ -2,7 +2,7 @@
 ''''exec python3 "$0" "$@" # '''
 # (The line above hands the script to python3, so that it runs as
 # tools/mutate-sweep.sh as well as with sh or python3.)
-"""Damages generated installations one way at a time and converts each.
+r"""Damages generated installations one way at a time and converts each.
 
     tools/mutate-sweep.sh [--cases N] [--from SEED] [--build DIR] [--jobs J] [--keep]
     tools/mutate-sweep.sh --case SEED [--build DIR]
@@ -12,7 +12,7 @@ installation that BUILD/make_sample generates (50 to 300 members) and its own
 seed, the kind of damage, the file it hits and where. One mutation is applied,
 then the installation is converted as the tests do:
 
-    TMPDIR=ROOT/tmp VEKCONV_TODAY=2011-03-01 \\
+    TMPDIR=ROOT/tmp VEKCONV_TODAY=2011-03-01 \
         timeout 60 BUILD/vekconv convert --drive-c ROOT -C ROOT </dev/null
 
 Data files are the *.DAT / *.dat regular files under ROOT/Zelk/Vek (with its
@@ -78,8 +78,8 @@ conversion may exceed 2 GB anyway).
 Prints one line per case (seed, installation, mutation, outcome), then the
 counts per kind and outcome, and every crash, hang, wrong and suspect case;
 each is reproduced with --case SEED, which keeps the case's folder (the
-damaged and converted installation ROOT, stdout and stderr, and for the
-suspect check the undamaged conversion REF). Exits 1 when any case was a
+damaged and converted installation ROOT, stdout and stderr, and the same
+installation converted undamaged, REF). Exits 1 when any case was a
 crash, hang, wrong or suspect.
 
     --cases N     cases to run (default 500)
@@ -433,10 +433,49 @@ def convert(tools, root, out_path, err_path):
     env.pop("VEKCONV_DRIVE_C", None)
     start = time.monotonic()
     with open(out_path, "wb") as out, open(err_path, "wb") as err:
-        proc = subprocess.run(
-            ["timeout", "-k", "10", str(TIMEOUT), tools["vekconv"], "convert", "--drive-c", root, "-C", root],
-            stdin=subprocess.DEVNULL, stdout=out, stderr=err, env=env, cwd=root)
-    return proc.returncode, time.monotonic() - start
+        with running_lock:
+            if stopping:
+                raise Stopped()
+            proc = subprocess.Popen(
+                ["timeout", "-k", "10", str(TIMEOUT), tools["vekconv"], "convert", "--drive-c", root, "-C", root],
+                stdin=subprocess.DEVNULL, stdout=out, stderr=err, env=env, cwd=root)
+            running.add(proc)
+        try:
+            rc = proc.wait()
+        except BaseException:
+            proc.terminate()
+            proc.wait()
+            raise
+        finally:
+            with running_lock:
+                running.discard(proc)
+    return rc, time.monotonic() - start
+
+
+class Stopped(Exception):
+    """The sweep was interrupted: no more conversions."""
+
+
+# The conversions under way, so that an interrupted sweep can end them
+# (timeout puts each in a process group of its own, out of reach of Ctrl-C).
+running = set()
+running_lock = threading.Lock()
+stopping = False
+
+
+def stop_running():
+    global stopping
+    with running_lock:
+        stopping = True
+        for proc in running:
+            try:
+                proc.terminate()  # timeout passes it on to the conversion
+            except OSError:
+                pass
+
+
+def interrupted(signum, frame):
+    raise KeyboardInterrupt
 
 
 def classify(rc, seconds, out, err):
@@ -671,6 +710,9 @@ def main():
     if hard == resource.RLIM_INFINITY or hard > FILE_SIZE_GUARD:
         resource.setrlimit(resource.RLIMIT_FSIZE, (FILE_SIZE_GUARD, hard))
 
+    signal.signal(signal.SIGTERM, interrupted)
+    if signal.getsignal(signal.SIGINT) is not signal.SIG_IGN:
+        signal.signal(signal.SIGINT, interrupted)
     work = tempfile.mkdtemp(prefix="vekconv-mutate.", dir=os.environ.get("TMPDIR") or "/tmp")
     work = os.path.realpath(work)
     kept_any = False
@@ -707,6 +749,10 @@ def main():
                 if r["folder"]:
                     kept_any = True
                 say(case_line(r))
+        except KeyboardInterrupt:
+            stop_running()
+            pool.shutdown(wait=True, cancel_futures=True)
+            raise
         finally:
             pool.shutdown(wait=True, cancel_futures=True)
         results.sort(key=lambda r: r["seed"])
@@ -725,7 +771,7 @@ def main():
         say("\nreproduce one case with: tools/mutate-sweep.sh --case SEED%s"
               % ("" if args.build == "build" else " --build " + args.build))
         return 1 if bad else 0
-    except KeyboardInterrupt:
+    except (KeyboardInterrupt, Stopped):
         print("mutate-sweep: interrupted", file=sys.stderr)
         return 130
     finally:
