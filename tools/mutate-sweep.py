@@ -1,11 +1,8 @@
-#!/bin/sh
-''''exec python3 "$0" "$@" # '''
-# (The line above hands the script to python3, so that it runs as
-# tools/mutate-sweep.sh as well as with sh or python3.)
+#!/usr/bin/env python3
 r"""Damages generated installations one way at a time and converts each.
 
-    tools/mutate-sweep.sh [--cases N] [--from SEED] [--build DIR] [--jobs J] [--keep]
-    tools/mutate-sweep.sh --case SEED [--build DIR]
+    tools/mutate-sweep.py [--cases N] [--from SEED] [--build DIR] [--jobs J] [--keep]
+    tools/mutate-sweep.py --case SEED [--build DIR]
 
 Each case is one seed. The seed fixes everything: the size of the
 installation that BUILD/make_sample generates (50 to 300 members) and its own
@@ -684,7 +681,7 @@ def table(results):
 
 
 def main():
-    parser = argparse.ArgumentParser(prog="mutate-sweep.sh",
+    parser = argparse.ArgumentParser(prog="mutate-sweep.py",
                                      description="Converts damaged generated installations (see the script's header).")
     parser.add_argument("--cases", type=int, default=500, help="cases to run (default 500)")
     parser.add_argument("--from", dest="first", type=int, default=None, metavar="SEED",
@@ -768,7 +765,7 @@ def main():
                     say("  --case %d  %s%s" % (r["seed"], r["mutation"], ": " + r["detail"] if r["detail"] else ""))
         if kept_any:
             say("\nkept: the folders of the cases that did not end converted, in %s" % work)
-        say("\nreproduce one case with: tools/mutate-sweep.sh --case SEED%s"
+        say("\nreproduce one case with: tools/mutate-sweep.py --case SEED%s"
               % ("" if args.build == "build" else " --build " + args.build))
         return 1 if bad else 0
     except (KeyboardInterrupt, Stopped):
