@@ -350,12 +350,26 @@ void Warn(std::string text) { platform::ActiveUi().Warn(std::move(text)); }
 
 namespace {
 
+// The name as it stands in the data folder (its own spelling, relative to the
+// folder), so that a file read under two spellings is told once.
+std::string ShownName(std::string_view name) {
+  const std::optional<std::string> host = platform::HostPath(name);
+  const std::optional<std::string> here = platform::HostPath(".");
+  if (!host || !here) return std::string(name);
+  const HostName h = SplitHost(*host);
+  const HostName d = SplitHost(*here);
+  if (h.parts.size() <= d.parts.size() || KeyOf(h, d.parts.size()) != KeyOf(d)) return std::string(name);
+  std::string shown;
+  for (std::size_t i = d.parts.size(); i < h.parts.size(); ++i) shown += (shown.empty() ? "" : "\\") + h.parts[i];
+  return shown;
+}
+
 void WarnFolder(std::string_view name) {
-  Warn(std::string(name) + CP1252(": é uma pasta onde devia haver um arquivo de dados; ficou de lado.").str());
+  Warn(ShownName(name) + CP1252(": é uma pasta onde devia haver um arquivo de dados; ficou de lado.").str());
 }
 
 void WarnPassedOver(std::string_view name) {
-  Warn(std::string(name) + CP1252(": não é um arquivo de dados (é um pipe, um dispositivo ou um atalho para nada); "
+  Warn(ShownName(name) + CP1252(": não é um arquivo de dados (é um pipe, um dispositivo ou um atalho para nada); "
                                   "ficou de lado.")
                                .str());
 }
