@@ -4,12 +4,15 @@
 // not lost; four report folders get their new names; obsolete counters leave
 // F34.DAT. Every row does nothing once its name is gone, so the step runs on
 // every conversion.
+#include <string>
+
 #include "platform/files.h"
-#include "store/changes.h"
 #include "steps/steps.h"
+#include "store/changes.h"
 #include "store/counters.h"
 #include "store/housekeeping.h"
 #include "store/records.h"
+#include "text/cp1252.h"
 
 namespace steps {
 
@@ -96,6 +99,13 @@ constexpr Row kRows[] = {
     {"60B", Action::kRemoveCounters},
 };
 
+// A plain delete: a read-only file stays, and the user is told that it did.
+void DeleteOrSay(const char* name) {
+  if (!store::DeleteFile(name) && store::IsReadOnly(name)) {
+    store::Warn(std::string(name) + CP1252(": está marcado como somente leitura e não foi excluído.").str());
+  }
+}
+
 constexpr long kCounterKeyPartAt = 10;
 constexpr int kCounterKeyPartWidth = 10;
 
@@ -105,7 +115,7 @@ void CleanupObsoleteFiles(platform::Ui&) {
   for (const Row& row : kRows) {
     switch (row.action) {
       case Action::kDelete:
-        store::DeleteFile(row.name);
+        DeleteOrSay(row.name);
         break;
       case Action::kRetire:
         store::MoveToTemp(row.name, kRetiredSubfolder);

@@ -271,7 +271,11 @@ void MoveSettingsToCounters() {
     if (value > 0 && !store::StoreCounter("", kConfigaKeys[k], value)) stored = false;
   }
   // Settings that did not reach the counters file are not thrown away.
-  if (stored) store::DeleteFile("CONFIGA.DAT");
+  if (stored && !store::DeleteFile("CONFIGA.DAT") && store::IsReadOnly("CONFIGA.DAT")) {
+    store::Warn(CP1252("CONFIGA.DAT: está marcado como somente leitura e não foi excluído (os valores já estão em "
+                       "F34.DAT).")
+                    .str());
+  }
 }
 
 void PatchF10R4() {

@@ -185,6 +185,10 @@ bool CollectYear(platform::WorkList& list, int year) {
   while (in.ReadText(unit, kUnit)) {
     int found = list.FindPrefix(unit, kKey);
     if (found >= 0) {
+      // The merge takes an entry's first 604 characters only: one that has
+      // them stays as it is (units of one key over and over, as in a damaged
+      // file, would otherwise copy an ever longer entry for each of them).
+      if (list.Get(found)->size() >= kHistory) continue;
       // The entry of the key grows by the unit's tail (delete and add again).
       entry = *list.Get(found);
       entry += Tail(unit);

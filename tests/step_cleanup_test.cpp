@@ -52,6 +52,9 @@ TEST_F(CleanupStep, DeletesOldFilesAndRetiresConvertedOnes) {
   EXPECT_EQ(box.Read(Retired() / "F31.DAT"), "first");
   EXPECT_EQ(box.Read(Retired() / "F31.DAT.001"), "second");
   EXPECT_TRUE(ui.messages.empty());
+  // The read-only file that stayed is told of (once, though both runs met it).
+  EXPECT_EQ(ui.warnings(),
+            (Names{"F23.dat: est\xE1 marcado como somente leitura e n\xE3o foi exclu\xEDdo."}));
 }
 
 TEST_F(CleanupStep, MovesReportFoldersToTheirNewNames) {
