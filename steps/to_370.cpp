@@ -155,7 +155,15 @@ bool CleanYearlyFile(const std::string& path, CleanBuffers& b) {
     return true;
   }
 
+  // A short last unit has no line end behind it: written anywhere but last,
+  // the unit after it would be glued to it and every later one shifted.
+  const std::uint64_t short_unit = shapes.short_at >= 0 ? b.keys.back().unit : 0;
   std::sort(b.keys.begin(), b.keys.end());
+  if (shapes.short_at >= 0 && b.keys.back().unit != short_unit) {
+    store::Warn(path + CP1252(": a última unidade, na posição ").str() + text::FormatInteger(shapes.short_at) +
+                CP1252(", está incompleta e não fica no fim em ordem de chave; o arquivo ficou como estava, sem limpeza.").str());
+    return true;
+  }
   auto unit_text = [&b](const SortKey& k) {
     return std::string_view(b.units).substr(static_cast<std::size_t>(k.unit >> 8), k.unit & 0xFF);
   };

@@ -9,6 +9,7 @@ namespace {
 using vektest::Fill;
 using vektest::Pad;
 using vektest::SandboxTest;
+using Names = std::vector<std::string>;
 
 class Step370Test : public SandboxTest {};
 
@@ -109,6 +110,9 @@ TEST_F(Step370Test, YearlyFilesWithoutLineEndsAndWithCtrlZ) {
   box.Write("REG/RM2001.DAT", Unit("KEYB", "x\r\n") + Unit("KEYA", "y\r\n") + "\x1A");
   const std::string guarded = Unit("KEYB", "x\r\n") + Unit("KEYA", "y\r\n") + "\x1A" + Unit("KEYC", "z\r\n");
   box.Write("REG/RM2002.DAT", guarded);
+  // A short last unit that would not be written last is kept where it is.
+  const std::string short_first = Unit("KEYY", "y1y1y1y1y1y1") + Unit("KEYX", "x1x1x1x1x1x1") + "KEY0";
+  box.Write("REG/RM2003.DAT", short_first);
   box.Write("F10r2.dat", OldRecord("KEYA", "a") + OldRecord("KEYB", "b") + OldRecord("KEYC", "c"));
 
   steps::MigrateTo370(ui);
@@ -116,6 +120,12 @@ TEST_F(Step370Test, YearlyFilesWithoutLineEndsAndWithCtrlZ) {
   EXPECT_EQ(box.Read("REG/RM2000.DAT"), a1 + b2 + "KEYD");
   EXPECT_EQ(box.Read("REG/RM2001.DAT"), Unit("KEYA", "y\r\n") + Unit("KEYB", "x\r\n"));
   EXPECT_EQ(box.Read("REG/RM2002.DAT"), guarded);
+  EXPECT_EQ(box.Read("REG/RM2003.DAT"), short_first);
+  EXPECT_EQ(ui.warnings(), (Names{"REG\\RM2002.DAT: um Ctrl-Z na posi\xE7\xE3o 42 encerra o texto antes do fim do "
+                                   "arquivo; o arquivo ficou como estava, sem limpeza.",
+                                   "REG\\RM2003.DAT: a \xFAltima unidade, na posi\xE7\xE3o 60, est\xE1"
+                                   " incompleta e n\xE3o fica no fim em ordem de chave; o arquivo ficou como "
+                                   "estava, sem limpeza."}));
   EXPECT_EQ(box.Read("F10r3.dat"), NewRecord(OldRecord("KEYA", "a"), "2000a1a1a1a1a1a1y\ny\n") +
                                        NewRecord(OldRecord("KEYB", "b"), "2000b2b2b2b2b2b2x\nx\n") +
                                        NewRecord(OldRecord("KEYC", "c"), ""));

@@ -54,7 +54,7 @@ TEST_F(CleanupStep, DeletesOldFilesAndRetiresConvertedOnes) {
   EXPECT_TRUE(ui.messages.empty());
   // The read-only file that stayed is told of (once, though both runs met it).
   EXPECT_EQ(ui.warnings(),
-            (Names{"F23.dat: est\xE1 marcado como somente leitura e n\xE3o foi exclu\xEDdo."}));
+            (Names{"F23.dat: est\xE1" " marcado como somente leitura e n\xE3" "o foi exclu\xED" "do."}));
 }
 
 TEST_F(CleanupStep, MovesReportFoldersToTheirNewNames) {

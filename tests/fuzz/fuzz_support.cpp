@@ -167,14 +167,6 @@ void Check(bool condition, const char* what) {
   std::abort();
 }
 
-bool SetAside(std::string_view fault) {
-  static const std::string names = [] {
-    const char* v = std::getenv("VEKFUZZ_SET_ASIDE");
-    return "," + std::string(v ? v : "") + ",";
-  }();
-  return names.find("," + std::string(fault) + ",") != std::string::npos;
-}
-
 }  // namespace vekfuzz
 
 // libFuzzer writes a crashing input into its current folder; an input runs in

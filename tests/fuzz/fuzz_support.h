@@ -80,9 +80,4 @@ bool RunStep(const char* what, void (*step)(platform::Ui&), platform::Ui& ui);
 // Aborts with the message when the condition does not hold: a fault.
 void Check(bool condition, const char* what);
 
-// A fault that was found and reported can be set aside, so that a run goes on
-// looking for others: VEKFUZZ_SET_ASIDE names them, separated by commas. True
-// when the named one is set aside.
-bool SetAside(std::string_view fault);
-
 }  // namespace vekfuzz
