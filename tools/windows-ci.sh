@@ -35,7 +35,7 @@ wineboot -i >/dev/null 2>&1 || true
 # One wine server for the whole run instead of one per test program start.
 wineserver -p 2>/dev/null || true
 
-cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEKCONV_WERROR=ON >/dev/null
 cmake --build "$build" -j2
 cd "$build"
 ctest -j2 --output-on-failure

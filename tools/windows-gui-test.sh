@@ -28,7 +28,7 @@ if [ ${#need[@]} -gt 0 ]; then
 fi
 
 if [ ! -f "$build/CMakeCache.txt" ]; then
-  cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEKCONV_WERROR=ON >/dev/null
 fi
 cmake --build "$build" -j2 --target vekconv make_sample >/dev/null || { echo "FAIL: build"; exit 1; }
 
