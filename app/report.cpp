@@ -127,16 +127,26 @@ ChangeReport ConversionWatch::Finish() const {
   // numbered suffix), while a file id may be reused by the file system.
   std::map<std::string, bool> retired_before;
   for (const auto& e : retired_) retired_before[e.path] = true;
-  std::map<std::string, const platform::TreeEntry*> retired_new_by_name;
+  // The name an entry had before it was moved: without the number a move adds
+  // when the name is taken.
+  auto unnumbered = [](std::string path) {
+    const std::size_t n = path.size();
+    if (n > 4 && path[n - 4] == '.' && std::isdigit(static_cast<unsigned char>(path[n - 1])) &&
+        std::isdigit(static_cast<unsigned char>(path[n - 2])) && std::isdigit(static_cast<unsigned char>(path[n - 3]))) {
+      path.resize(n - 4);
+    }
+    return path;
+  };
+  std::multimap<std::string, const platform::TreeEntry*> retired_new_by_name;
+  std::vector<std::string> retired_new_folders;
   for (const auto& e : retired_after) {
     if (retired_before.count(e.path)) continue;
-    std::string key = Upper(e.path);
-    if (key.size() > 4 && key[key.size() - 4] == '.' && std::isdigit(static_cast<unsigned char>(key.back())) &&
-        std::isdigit(static_cast<unsigned char>(key[key.size() - 2])) &&
-        std::isdigit(static_cast<unsigned char>(key[key.size() - 3]))) {
-      key.resize(key.size() - 4);
+    if (std::any_of(retired_new_folders.begin(), retired_new_folders.end(),
+                    [&](const std::string& f) { return Under(e.path, f); })) {
+      continue;  // told by its folder
     }
-    retired_new_by_name.emplace(key, &e);
+    if (e.folder) retired_new_folders.push_back(e.path);
+    retired_new_by_name.emplace(Upper(unnumbered(e.path)), &e);
   }
 
   auto records = [](const std::string& path, const platform::TreeEntry& e) -> std::optional<std::int64_t> {
@@ -178,6 +188,13 @@ ChangeReport ConversionWatch::Finish() const {
       report.changes.push_back({Change::kDeleted, e.path, "", e.folder, e.size, 0, std::nullopt});
     }
     if (e.folder) settled.push_back(e.path);
+  }
+
+  // What arrived in the temporary folder without having been in the data
+  // folder before: made by the conversion and moved there in the same run.
+  for (const auto& [key, e] : retired_new_by_name) {
+    report.changes.push_back({Change::kMoved, unnumbered(e->path), retired_folder_ + "\\" + e->path, e->folder, 0,
+                              e->size, std::nullopt});
   }
 
   std::map<std::uint64_t, bool> renamed_ids;

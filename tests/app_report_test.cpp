@@ -43,6 +43,9 @@ TEST_F(ReportTest, TellsEachKindOfChangeOnce) {
   store::MoveToTemp("F31.DAT", steps::kRetiredSubfolder);
   store::MoveToTemp("REG", steps::kRetiredSubfolder);
   store::MoveToTemp("F22.DAT", steps::kRetiredSubfolder);  // becomes F22.DAT.001
+  // Made by the run and retired by it: it was never in the data folder before.
+  box.Write("F10R3.DAT", std::string(1501, 'h'));
+  store::MoveToTemp("F10R3.DAT", steps::kRetiredSubfolder);
   ASSERT_TRUE(platform::DeleteFile("OLD1.DAT"));
   ASSERT_TRUE(platform::DeleteFile("OLD2.DAT"));
   // New files may take the ids of deleted ones: they are still new files.
@@ -59,11 +62,12 @@ TEST_F(ReportTest, TellsEachKindOfChangeOnce) {
             "moved F22.DAT -> F22.DAT.001 113\n"
             "moved F31.DAT -> F31.DAT 344\n"
             "moved REG\\ -> REG 0\n"
+            "moved F10R3.DAT -> F10R3.DAT 1501\n"
             "deleted OLD1.DAT 10\n"
             "deleted OLD2.DAT 10\n");
 
   std::string table = app::FormatReport(r);
-  EXPECT_NE(table.find("2 created, 1 rewritten, 1 renamed, 3 moved to "), std::string::npos) << table;
+  EXPECT_NE(table.find("2 created, 1 rewritten, 1 renamed, 4 moved to "), std::string::npos) << table;
   EXPECT_NE(table.find("F22.DAT -> F22.DAT.001"), std::string::npos) << table;
   std::string json = app::ReportJson(r);
   EXPECT_NE(json.find("\"change\": \"renamed\""), std::string::npos) << json;
