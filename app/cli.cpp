@@ -11,6 +11,8 @@
 #include "app/dialog.h"
 #include "app/report.h"
 #include "app/sample_install.h"
+#include "app/scratch_copy.h"
+#include "app/status.h"
 #if VEKCONV_TERMINAL_DIALOG
 #include "app/terminal_dialog.h"
 #endif
@@ -19,6 +21,7 @@
 #endif
 #include "platform/console.h"
 #include "platform/files.h"
+#include "platform/process.h"
 #include "platform/stream.h"
 #include "steps/steps.h"
 
@@ -45,6 +48,8 @@ struct Settings {
   bool no = false;
   bool timings = false;
   bool no_space_check = false;
+  bool dry_run = false;
+  bool json = false;
   std::string demo_folder;
   std::int64_t demo_members = 200;
 };
@@ -62,10 +67,18 @@ std::optional<std::string> Prepare(const Settings& s) {
   return ChooseStartFolder();
 }
 
+// Where a dry run's report places its changes: the installation's folders,
+// not those of the copy that was converted.
+struct Installation {
+  std::string data_folder;
+  std::string retired_folder;
+};
+
 // The Convert command on the console, with the report of what it changed.
 // `report` is the JSON report file, opened before the conversion (none when
-// not asked for).
-int Convert(const Settings& s, platform::Stream& report_file) {
+// not asked for). `copy_of` is the installation when the folder converted is
+// a copy of it.
+int Convert(const Settings& s, platform::Stream& report_file, const Installation* copy_of = nullptr) {
   ConsoleUi::Options options;
   if (s.yes) options.answer = true;
   if (s.no) options.answer = false;
@@ -74,7 +87,8 @@ int Convert(const Settings& s, platform::Stream& report_file) {
   ConsoleUi ui(options, std::cout, std::cerr);
   platform::SetActiveUi(&ui);
   DialogTexts texts = InitDialog();
-  std::cerr << texts.title << " - Pasta: " << platform::Cp1252ToUtf8(platform::CurrentFolder()) << '\n';
+  std::cerr << texts.title << " - Pasta: "
+            << platform::Cp1252ToUtf8(copy_of ? copy_of->data_folder : platform::CurrentFolder()) << '\n';
   ConversionWatch watch;
   std::function<void(const char*, double)> on_step;
   if (s.timings) {
@@ -103,6 +117,10 @@ int Convert(const Settings& s, platform::Stream& report_file) {
   }
   ChangeReport report = watch.Finish();
   report.warnings = result.warnings;
+  if (copy_of) {
+    PlaceReport(report, copy_of->data_folder, copy_of->retired_folder);
+    report.dry_run = true;
+  }
   std::cout << '\n' << FormatReport(report) << std::flush;
   if (report_file && !(report_file.Write(ReportJson(report)) && report_file.Close())) {
     std::cerr << "vekconv: cannot write the report to " << s.report << '\n';
@@ -115,6 +133,39 @@ int Convert(const Settings& s, platform::Stream& report_file) {
     case steps::Outcome::kBusy: return kExitBusy;
   }
   return kExitFailed;
+}
+
+// A conversion of a copy of the installation, which stays as it is: the
+// report tells what a conversion would change. The copy is removed at the
+// end, also when the conversion stops or the user interrupts it.
+int DryRun(const Settings& s, platform::Stream& report_file) {
+  platform::CatchInterrupt();
+  const Installation installation{platform::CurrentFolder(), steps::RetiredFolder()};
+  ScratchInstallation copy;
+  {
+    // Another conversion would change the files while they are copied.
+    const platform::FolderLock lock(".", steps::kLockFile);
+    if (!lock.held()) {
+      std::cerr << "vekconv: another conversion holds the data folder; run the dry run when it has ended\n";
+      return kExitBusy;
+    }
+    std::string error;
+    const ScratchInstallation::Failure failure = copy.Make(steps::EstimateSpace(0), &error);
+    if (failure != ScratchInstallation::Failure::kNone) {
+      std::cerr << "vekconv: dry run: " << error << '\n';
+      return failure == ScratchInstallation::Failure::kNoSpace ? kExitNoSpace : kExitFailed;
+    }
+  }
+  std::cerr << "Dry run: converting a copy in " << Shown(copy.root()) << (copy.cloned() ? " (cloned files)" : "")
+            << "; the data folder is not changed.\n";
+  copy.Enter();
+  int rc = Convert(s, report_file, &installation);
+  copy.Remove();
+  if (platform::Interrupted()) {
+    std::cerr << "vekconv: dry run interrupted; its copy was removed and the data folder was not changed\n";
+    return kExitFailed;
+  }
+  return rc;
 }
 
 // A sample old installation, converted: what the tool does, on data that can
@@ -189,6 +240,13 @@ int Main(int argc, char** argv) {
   convert->add_flag("--no-space-check", s.no_space_check,
                     "Convert even when the estimate of the space needed exceeds the space free (a disk that "
                     "fills up still stops the conversion, and it goes on when run again)");
+  convert->add_flag("--dry-run", s.dry_run,
+                    "Convert a copy of the installation (in the temporary folder, removed at the end) and report "
+                    "what a conversion would change; the installation is not touched");
+  CLI::App* status = cli.add_subcommand(
+      "status", "Tell where the installation stands and what a conversion would do to it; changes nothing");
+  status->fallthrough();
+  status->add_flag("--json", s.json, "Print it as JSON");
   CLI::App* demo = cli.add_subcommand(
       "demo", "Make a sample old installation (in DIR, or a new temporary folder) and convert it");
   demo->add_option("DIR", s.demo_folder, "Folder for the sample installation (its data folder must be empty)");
@@ -226,7 +284,12 @@ int Main(int argc, char** argv) {
     std::cerr << "vekconv: " << *error << '\n';
     return kExitUsage;
   }
-  if (convert->parsed()) return Convert(s, report_file);
+  if (convert->parsed()) return s.dry_run ? DryRun(s, report_file) : Convert(s, report_file);
+  if (status->parsed()) {
+    const StatusReport report = ReadStatusReport();
+    std::cout << (s.json ? StatusJson(report) : FormatStatus(report)) << std::flush;
+    return report.status.fault ? kExitFailed : kExitDone;
+  }
 
 #if VEKCONV_WIN32_DIALOG
   return RunWin32Dialog();

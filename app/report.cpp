@@ -226,8 +226,17 @@ ChangeReport ConversionWatch::Finish() const {
   return report;
 }
 
+void PlaceReport(ChangeReport& report, const std::string& data_folder, const std::string& retired_folder) {
+  for (Change& c : report.changes) {
+    if (c.kind == Change::kMoved) c.to = retired_folder + c.to.substr(std::min(c.to.size(), report.retired_folder.size()));
+  }
+  report.data_folder = data_folder;
+  report.retired_folder = retired_folder;
+}
+
 std::string FormatReport(const ChangeReport& report) {
-  std::string out = "Changes in " + platform::Cp1252ToUtf8(report.data_folder) + ":\n";
+  std::string out = (report.dry_run ? "Changes a conversion would make in " : "Changes in ") +
+                    platform::Cp1252ToUtf8(report.data_folder) + ":\n";
   std::array<int, 5> counts{};
   for (const Change& c : report.changes) {
     ++counts[c.kind];
@@ -275,6 +284,7 @@ std::string ReportJson(const ChangeReport& report) {
   for (const std::string& w : report.warnings) warnings.push_back(platform::Cp1252ToUtf8(w));
   nlohmann::json doc = {{"data_folder", Shown(report.data_folder)},
                         {"retired_folder", Shown(report.retired_folder)},
+                        {"dry_run", report.dry_run},
                         {"changes", changes},
                         {"warnings", warnings}};
   return doc.dump(2) + "\n";

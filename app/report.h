@@ -30,7 +30,12 @@ struct ChangeReport {
   std::string retired_folder;
   std::vector<Change> changes;
   std::vector<std::string> warnings;  // what the conversion passed over (cp1252)
+  bool dry_run = false;               // what a conversion of a copy changed in the copy
 };
+
+// A report of a conversion of a copy told as of the installation it copies:
+// the folders are named as the installation's.
+void PlaceReport(ChangeReport& report, const std::string& data_folder, const std::string& retired_folder);
 
 class ConversionWatch {
  public:

@@ -79,6 +79,10 @@ bool WildcardMatch(std::string_view pattern, std::string_view name);
 // Copies a file. With fail_if_exists an existing target makes it fail; without
 // it a writable target is replaced (a read-only target is refused).
 bool CopyFile(std::string_view from, std::string_view to, bool fail_if_exists);
+// Makes a new file that shares the other's blocks on the disk (a reflink), so
+// that it takes no room until one of them is written. False where the file
+// system cannot (then nothing was made).
+bool CloneFile(std::string_view from, std::string_view to);
 // Moves or renames a file or folder. Never replaces an existing target.
 bool MoveFile(std::string_view from, std::string_view to);
 // Deletes a file; refuses a read-only file and a folder.
@@ -118,6 +122,7 @@ enum class ErrorKind {
   kDevice,   // the disk itself failed (input/output error)
   kNotAFile, // a pipe, socket, device or a link to nothing where a file was expected
   kTooLarge, // a file beyond the size that the data files may have
+  kInterrupted,  // the user asked the program to stop (CatchInterrupt)
   kOther,
 };
 struct SystemError {

@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "platform/files.h"
+#include "platform/process.h"
 
 namespace platform::detail {
 
@@ -37,6 +38,13 @@ bool CloseFile(FileId f);
 // GetLastError) for LastError().
 void NoteSystemError();
 void NoteError(SystemError error);
+
+// Once the user asked the program to stop, every read and write fails.
+inline bool RefusedAsInterrupted() {
+  if (!Interrupted()) return false;
+  NoteError(SystemError{ErrorKind::kInterrupted, 0, "interrupted"});
+  return true;
+}
 
 // The date on the system clock, in local time.
 Date SystemToday();

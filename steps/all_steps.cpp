@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "platform/files.h"
+#include "steps/conv_log.h"
 #include "store/changes.h"
 #include "store/housekeeping.h"
 #include "store/open.h"
@@ -142,17 +143,71 @@ std::string AdviceText(const platform::SystemError& e) {
   }
 }
 
-std::string StopMessage(const char* where, const store::FileError& e) {
+std::string StopMessage(const char* where, const store::FileError& e, bool stopped = true) {
   std::string m = where;
   m += "\n";
   m += ActionText(e.action()) + " " + e.name() + ": " + CauseText(e.error());
   if (!e.error().text.empty()) m += " (" + e.error().text + ")";
-  m += ".\n" + AdviceText(e.error()) + "\n";
-  m += CP1252("Os arquivos estão como a última etapa completa os deixou; a conversão continua de onde parou.").str();
+  m += ".\n" + AdviceText(e.error());
+  if (stopped) {
+    m += "\n";
+    m += CP1252("Os arquivos estão como a última etapa completa os deixou; a conversão continua de onde parou.").str();
+  }
   return m;
 }
 
 }  // namespace
+
+InstallationStatus ReadStatus(platform::Ui& dlg) {
+  InstallationStatus status;
+  const std::span<const Step> steps = AllSteps();
+  status.steps.assign(steps.size(), StepState::kPending);
+  dlg.ClearWarnings();
+  std::size_t first = 0;
+  bool interrupted = false;
+  try {
+    status.stop = CheckBeforeConverting();
+    const std::optional<Progress> progress = ReadProgress();
+    if (progress) {
+      first = progress->next;
+      platform::SetToday(progress->today);
+    }
+    // A commit or a step that did not come to its end left its files.
+    interrupted = platform::Exists(store::kJournal) || platform::Exists(store::kStagingFolder);
+    status.space_free = platform::FreeSpace(".");
+    status.space_needed = EstimateSpace(first);
+    for (const char* id : {"530", "543", "544", "559"}) {
+      if (ConvDone(id)) status.logged.push_back(id);
+    }
+  } catch (const store::FileError& e) {
+    status.fault = StopMessage(CP1252("A conversão não poderia começar.").c_str(), e, false);
+  }
+  for (std::size_t i = 0; i < first && i < steps.size(); ++i) status.steps[i] = StepState::kDone;
+  if (interrupted && first < steps.size()) {
+    // Its files are as the interruption left them; only the next conversion
+    // can tell what remains.
+    status.steps[first] = StepState::kInterrupted;
+  } else if (!status.fault) {
+    for (std::size_t i = first; i < steps.size(); ++i) {
+      store::ChangeSet probe(store::ChangeSet::Mode::kProbe);
+      try {
+        steps[i].run(dlg);
+      } catch (const store::WouldChange&) {
+      } catch (const store::FileError& e) {
+        char where[160];
+        std::snprintf(where, sizeof where, CP1252("A conversão pararia na etapa %zu de %zu (%s).").c_str(), i + 1,
+                      steps.size(), steps[i].label);
+        status.fault = StopMessage(where, e, false);
+        break;
+      }
+      if (probe.changed()) break;
+      status.steps[i] = StepState::kDone;
+    }
+  }
+  platform::SetToday(std::nullopt);
+  status.warnings = dlg.warnings();
+  return status;
+}
 
 ConversionResult Convert(platform::Ui& dlg, const std::function<void(const char*, double)>& on_step,
                          bool check_space) {

@@ -130,16 +130,16 @@ class Sizes {
   std::map<std::string, std::int64_t> made_;
 };
 
-// What the legacy folder import would copy in.
-std::int64_t Imported(Sizes& sizes) {
-  if (ConvDone("559")) return 0;
-  std::int64_t total = 0;
+// What the legacy folder import would copy in: each file's name there, its
+// name in the data folder and its size.
+template <typename Take>
+void ForEachImported(Take take_file) {
+  if (ConvDone("559")) return;
   auto take = [&](const std::string& from, const std::string& to_folder) {
     for (const platform::FindEntry& e : store::FindFiles(from + "\\*.DAT")) {
       const std::string to = to_folder + e.name;
       if ((e.attributes & platform::kAttrFolder) || store::Exists(to)) continue;
-      sizes.Set(to, e.size);
-      total += e.size;
+      take_file(from + "\\" + e.name, to, e.size);
     }
   };
   take("C:\\Glebrium", "");
@@ -148,7 +148,20 @@ std::int64_t Imported(Sizes& sizes) {
       take("C:\\Glebrium\\" + e.name, e.name + "\\");
     }
   }
+}
+
+std::int64_t Imported(Sizes& sizes) {
+  std::int64_t total = 0;
+  ForEachImported([&](const std::string&, const std::string& to, std::int64_t size) {
+    sizes.Set(to, size);
+    total += size;
+  });
   return total;
+}
+
+bool Applies(const Rule& r) {
+  return (r.unless_logged.empty() || !ConvDone(r.unless_logged)) &&
+         (r.unless_exists.empty() || !store::Exists(r.unless_exists));
 }
 
 }  // namespace
@@ -166,9 +179,7 @@ std::int64_t EstimateSpace(std::size_t first) {
   const std::span<const Step> steps = AllSteps();
   for (std::size_t step = first; step < steps.size(); ++step) {
     for (const Rule& r : kRules) {
-      if (r.step != step) continue;
-      if (!r.unless_logged.empty() && ConvDone(r.unless_logged)) continue;
-      if (!r.unless_exists.empty() && store::Exists(r.unless_exists)) continue;
+      if (r.step != step || !Applies(r)) continue;
       const std::int64_t from = sizes.Of(r.from);
       const std::int64_t made = static_cast<std::int64_t>(static_cast<double>(from) * r.ratio);
       switch (r.effect) {
@@ -208,6 +219,43 @@ std::int64_t EstimateSpace(std::size_t first) {
   }
   // Room for the journal, the log and the small files the table leaves out.
   return most + most / 20 + (1 << 20);
+}
+
+std::vector<StepFile> FilesOfStep(std::size_t step) {
+  std::vector<StepFile> out;
+  auto add = [&](std::string name, std::int64_t size, bool written) {
+    auto same = [](unsigned char a, unsigned char b) { return text::FoldCase(a) == text::FoldCase(b); };
+    for (const StepFile& f : out) {
+      if (f.written == written && std::ranges::equal(name, f.name, same)) return;
+    }
+    out.push_back({std::move(name), size, written});
+  };
+  if (step == 0) {
+    ForEachImported([&](const std::string& from, const std::string&, std::int64_t size) { add(from, size, false); });
+    return out;
+  }
+  for (const Rule& r : kRules) {
+    if (r.step != step || !Applies(r)) continue;
+    if (r.from.find('*') == std::string_view::npos) {
+      add(std::string(r.from), store::FileSize(r.from), false);
+    } else {
+      // A group of files is told as one, with their count and total size.
+      std::int64_t total = 0;
+      int files = 0;
+      for (const platform::FindEntry& e : store::FindFiles(r.from)) {
+        if (!(e.attributes & platform::kAttrFolder)) {
+          total += e.size;
+          ++files;
+        }
+      }
+      add(std::string(r.from), files > 0 ? total : -1, false);
+      out.back().files = files;
+    }
+    if (r.effect == Effect::kRewrite) add(std::string(r.from), -1, true);
+    else if (!r.to.empty()) add(std::string(r.to), -1, true);
+    if (r.effect == Effect::kKeepOld) add(std::string(r.from), -1, true);
+  }
+  return out;
 }
 
 }  // namespace steps

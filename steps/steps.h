@@ -77,6 +77,32 @@ struct ConversionResult {
 ConversionResult Convert(platform::Ui& dlg, const std::function<void(const char*, double)>& on_step = {},
                          bool check_space = true);
 
+// ---- where an installation stands ----------------------------------------
+
+enum class StepState {
+  kDone,         // a conversion would change nothing in it
+  kPending,      // a conversion would run it and change files
+  kInterrupted,  // a conversion was interrupted in it; the next one takes it up
+};
+
+struct InstallationStatus {
+  std::vector<StepState> steps;      // by the index of AllSteps()
+  std::optional<std::string> stop;   // what stops a conversion before any step (cp1252)
+  std::optional<std::string> fault;  // a step that could not read its files: the message (cp1252)
+  std::vector<std::string> warnings; // what a conversion would pass over (cp1252)
+  std::vector<std::string> logged;   // the ids in the conversion log
+  std::int64_t space_needed = 0;
+  std::int64_t space_free = -1;
+};
+
+// Where the installation in the current folder stands, changing nothing (a
+// read-only copy will do). A step's state comes from the progress of an
+// interrupted conversion, or from running the step itself in a probe that
+// stops at its first change: the step's own tests of what is left to do
+// decide. A step after a pending one waits for what that one makes: it is
+// pending too.
+InstallationStatus ReadStatus(platform::Ui& dlg);
+
 // What must hold before the first step: the data folder can be read and
 // written, no two of its names differ only in letter case, and no data file
 // the conversion reads is over the 2 GB a data file may have. The message for
@@ -86,6 +112,16 @@ std::optional<std::string> CheckBeforeConverting();
 // The space on the data folder's disk that the steps from `first` on will
 // take at most, estimated from the files there are now.
 std::int64_t EstimateSpace(std::size_t first);
+
+// A file a step reads or writes, as the estimate of the space sees the step:
+// a read file with its size now (-1: not there now, an earlier step makes it).
+struct StepFile {
+  std::string name;
+  std::int64_t size = -1;
+  bool written = false;
+  int files = 1;  // a group of files ("R08\*.DAT"): how many there are now
+};
+std::vector<StepFile> FilesOfStep(std::size_t step);
 
 // The file that tells how far an interrupted conversion came.
 inline constexpr char kProgressFile[] = "VEKCONV.RUN";

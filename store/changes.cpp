@@ -414,6 +414,15 @@ struct ChangeSet::Impl {
   std::map<std::string, std::string> affected;
   bool journal_written = false;
   bool committed = false;
+  bool probe = false;
+  bool probe_hit = false;
+
+  // A probe stops at the first change.
+  void Change(std::string_view name) {
+    if (!probe) return;
+    probe_hit = true;
+    throw WouldChange(std::string(name));
+  }
   std::optional<FileError> failure;  // noted where it could not be thrown
 
   // The place of the host path, as the journal names it: inside the data
@@ -592,6 +601,8 @@ struct ChangeSet::Impl {
   bool SetReadOnly(std::string_view name, bool read_only) {
     const View v = Look(name);
     if (v.kind == Node::kGone) return false;
+    // A probe notes the attribute as a conversion would set it: that alone
+    // changes no data.
     if (v.staged) {
       return CheckedBool(FileError::Action::kWrite, name, platform::SetReadOnly(v.content, read_only));
     }
@@ -620,6 +631,7 @@ struct ChangeSet::Impl {
   bool CreateFolder(std::string_view name) {
     const View v = Look(name);
     if (v.kind != Node::kGone || v.key.empty() || !ParentIsFolder(name)) return false;
+    Change(name);
     Node n;
     n.kind = Node::kFolder;
     n.text = v.text;
@@ -633,6 +645,7 @@ struct ChangeSet::Impl {
     for (const platform::FindEntry& e : Find(Join(name, "*"))) {
       if (e.name != "." && e.name != "..") return false;
     }
+    Change(name);
     Affect(v);
     Gone(v);
     return true;
@@ -641,6 +654,7 @@ struct ChangeSet::Impl {
   bool DeleteFile(std::string_view name) {
     const View v = Look(name);
     if (v.kind != Node::kFile || IsReadOnly(name)) return false;
+    Change(name);
     if (v.staged) RemoveEntry(v.content);
     Affect(v);
     Gone(v);
@@ -655,6 +669,7 @@ struct ChangeSet::Impl {
     if (vt.kind != Node::kGone || !ParentIsFolder(to) || Under(vt.key, vf.key)) return false;
     // A folder cannot be renamed onto another volume.
     if (vf.kind == Node::kFolder && !vf.new_folder && !platform::SameVolume(vf.content, ParentText(to))) return false;
+    Change(from);
 
     Node moved;
     moved.kind = vf.kind;
@@ -692,6 +707,7 @@ struct ChangeSet::Impl {
       return false;
     }
     if (vt.kind == Node::kFile && (fail_if_exists || IsReadOnly(to))) return false;
+    Change(to);
     StagedFile copy(to, StagedFile::Start::kEmpty);
     platform::ClearLastError();
     if (!platform::CopyFile(vf.content, copy.path(), true)) Fail(FileError::Action::kWrite, to);
@@ -796,7 +812,12 @@ namespace {
 ChangeSet::Impl* g_open = nullptr;
 }
 
-ChangeSet::ChangeSet() : impl_(new Impl) {
+WouldChange::WouldChange(std::string name)
+    : FileError(Action::kWrite, std::move(name),
+                platform::SystemError{platform::ErrorKind::kRefused, 0, "a probe changes nothing"}) {}
+
+ChangeSet::ChangeSet(Mode mode) : impl_(new Impl) {
+  impl_->probe = mode == Mode::kProbe;
   if (std::optional<std::string> host = platform::HostPath(".")) impl_->data = SplitHost(*host);
   impl_->data_key = KeyOf(impl_->data);
   g_open = impl_;
@@ -806,7 +827,7 @@ ChangeSet::~ChangeSet() {
   if (g_open == impl_) g_open = nullptr;
   // Dropped: the staged files go. After a commit that failed on the way the
   // journal needs them, and the next conversion completes it.
-  if (!impl_->committed && !impl_->journal_written) {
+  if (!impl_->committed && !impl_->journal_written && !impl_->probe) {
     try {
       ClearStaging();
     } catch (const FileError&) {
@@ -819,6 +840,8 @@ ChangeSet::~ChangeSet() {
 std::int64_t ChangeSet::StagedBytes() const { return impl_->StagedBytes(); }
 
 bool ChangeSet::empty() const { return impl_->nodes.empty() && impl_->affected.empty(); }
+
+bool ChangeSet::changed() const { return impl_->probe_hit; }
 
 void NoteFailure(const FileError& error) {
   if (g_open && !g_open->failure) g_open->failure = error;
@@ -916,6 +939,7 @@ void RemoveCopyLeftovers(std::string_view folder) {
 
 StagedFile::StagedFile(std::string_view name, Start start) : name_(name), start_(start) {
   ChangeSet::Impl* open = g_open;
+  if (open) open->Change(name);
   if (start == Start::kEmpty) {
     if (open) {
       EnsureStagingFolder();

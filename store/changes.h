@@ -149,7 +149,11 @@ void NoteFailure(const FileError& error);
 // lives it is the open one; what it holds is dropped unless it is committed.
 class ChangeSet {
  public:
-  ChangeSet();
+  // A probe changes nothing and stages nothing: the first change a step
+  // would make throws WouldChange instead (a FileError, so that code that
+  // passes over a failure goes on as it would), and changed() tells so.
+  enum class Mode { kStage, kProbe };
+  explicit ChangeSet(Mode mode = Mode::kStage);
   ~ChangeSet();
   ChangeSet(const ChangeSet&) = delete;
   ChangeSet& operator=(const ChangeSet&) = delete;
@@ -161,6 +165,8 @@ class ChangeSet {
   std::int64_t StagedBytes() const;
   // Nothing was changed so far.
   bool empty() const;
+  // A probe: the step came to a change.
+  bool changed() const;
 
   struct Node;
   struct View;
@@ -168,6 +174,12 @@ class ChangeSet {
 
  private:
   Impl* impl_;  // owned
+};
+
+// What a probe throws at the first change.
+class WouldChange : public FileError {
+ public:
+  explicit WouldChange(std::string name);
 };
 
 // At the start of a conversion: completes the journal of a commit that was

@@ -10,71 +10,16 @@
 #include <string>
 #include <vector>
 
-#include "app/sample_install.h"
 #include "platform/files.h"
-#include "tests/support/process.h"
+#include "tests/support/installation.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using vektest::ProgramRun;
 
-const std::string kClosing = "A convers\xC3\xA3o foi realizada.";
-
-class SafetyTest : public vektest::SandboxTest {
- protected:
-  SafetyTest() { vektest::SetEnv("VEKCONV_TODAY", "2011-03-01"); }
-  ~SafetyTest() override { vektest::UnsetEnv("VEKCONV_TODAY"); }
-
-  // A generated old installation under root (with its own temporary folder
-  // root/tmp), its legacy folder holding a member table too.
-  void MakeInstallation(const fs::path& root) {
-    app::SampleOptions o;
-    o.members = 300;
-    o.seed = 11;
-    std::string error;
-    ASSERT_TRUE(app::MakeSampleInstallation(root.string(), o, &error)) << error;
-    box.Write(root / "Glebrium" / "F10R2.DAT", std::string(897, 'L'));
-    fs::create_directories(root / "tmp");
-  }
-
-  ProgramRun Convert(const fs::path& root, std::vector<std::string> more = {}) {
-    vektest::SetEnv(vektest::kTempVariable, (root / "tmp").string());
-    std::vector<std::string> args = {"convert", "--drive-c", root.string(), "-C", root.string()};
-    args.insert(args.end(), more.begin(), more.end());
-    ProgramRun r = vektest::RunProgram(VEKCONV_BINARY, args, root);
-    vektest::SetEnv(vektest::kTempVariable, box.temp.string());
-    return r;
-  }
-
-  // The converted files: the data folder and the temporary folder.
-  std::map<std::string, std::string> State(const fs::path& root) {
-    std::map<std::string, std::string> out;
-    for (const fs::path& folder : {root / "Zelk", root / "tmp"}) {
-      if (!fs::exists(folder)) continue;
-      for (const auto& e : fs::recursive_directory_iterator(folder)) {
-        const std::string rel = fs::relative(e.path(), root).generic_string();
-        out[e.is_directory() ? rel + "/" : rel] = e.is_directory() ? "" : box.Read(e.path());
-      }
-    }
-    return out;
-  }
-
-  // An uninterrupted conversion of the same installation.
-  std::map<std::string, std::string> Reference() {
-    const fs::path ref = box.root / "reference";
-    MakeInstallation(ref);
-    ProgramRun r = Convert(ref);
-    EXPECT_EQ(r.exit_code, 0) << r.err;
-    return State(ref);
-  }
-
-  static void ExpectStoppedHonestly(const ProgramRun& r, int code, const std::string& words) {
-    EXPECT_EQ(r.exit_code, code) << r.err;
-    EXPECT_EQ(r.out.find(kClosing), std::string::npos) << r.out;
-    EXPECT_NE(r.err.find(words), std::string::npos) << r.err;
-  }
-};
+using SafetyTest = vektest::InstallationTest;
+using vektest::kClosing;
 
 TEST_F(SafetyTest, AConvertedInstallationConvertedAgainStaysExactlyAsItIs) {
   const fs::path root = box.root / "inst";

@@ -1,6 +1,9 @@
 #include "platform/process.h"
 
+#include <signal.h>
 #include <unistd.h>
+
+#include <atomic>
 
 #include <cstdlib>
 #include <cstring>
@@ -26,5 +29,23 @@ void TuneMemory(char** argv) {
   (void)argv;
 #endif
 }
+
+namespace {
+std::atomic<bool> interrupted{false};
+
+void OnInterrupt(int signo) {
+  interrupted.store(true, std::memory_order_relaxed);
+  signal(signo, SIG_DFL);  // the next one ends the program
+}
+}  // namespace
+
+void CatchInterrupt() {
+  struct sigaction sa {};
+  sa.sa_handler = OnInterrupt;
+  sigemptyset(&sa.sa_mask);
+  for (int signo : {SIGINT, SIGTERM, SIGHUP}) sigaction(signo, &sa, nullptr);
+}
+
+bool Interrupted() { return interrupted.load(std::memory_order_relaxed); }
 
 }  // namespace platform

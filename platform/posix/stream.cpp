@@ -80,6 +80,7 @@ FileId OpenFile(std::string_view path, OpenRequest how, std::int64_t* size) {
 }
 
 std::int64_t ReadAt(FileId f, char* dst, std::size_t n, std::int64_t offset) {
+  if (RefusedAsInterrupted()) return -1;
   ssize_t r;
   do {
     r = pread(static_cast<int>(f), dst, n, offset);
@@ -89,6 +90,7 @@ std::int64_t ReadAt(FileId f, char* dst, std::size_t n, std::int64_t offset) {
 }
 
 bool WriteAt(FileId f, const char* src, std::size_t n, std::int64_t offset, bool append) {
+  if (RefusedAsInterrupted()) return false;
   const int fd = static_cast<int>(f);
   while (n > 0) {
     // O_APPEND puts every write at the end.

@@ -508,6 +508,13 @@ bool CopyFile(std::string_view from, std::string_view to, bool fail_if_exists) {
   return false;
 }
 
+// Block cloning (FSCTL_DUPLICATE_EXTENTS_TO_FILE) is for ReFS volumes only:
+// a plain copy it is.
+bool CloneFile(std::string_view, std::string_view) {
+  detail::NoteError(SystemError{ErrorKind::kRefused, 0, "the file system cannot clone files"});
+  return false;
+}
+
 bool MoveFile(std::string_view from, std::string_view to) {
   std::optional<std::string> src = Resolve(from);
   std::optional<std::string> dst = Resolve(to);

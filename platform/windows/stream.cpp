@@ -92,6 +92,7 @@ FileId OpenFile(std::string_view path, OpenRequest how, std::int64_t* size) {
 }
 
 std::int64_t ReadAt(FileId f, char* dst, std::size_t n, std::int64_t offset) {
+  if (RefusedAsInterrupted()) return -1;
   std::size_t total = 0;
   while (total < n) {
     DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(n - total, 1u << 30));
@@ -110,6 +111,7 @@ std::int64_t ReadAt(FileId f, char* dst, std::size_t n, std::int64_t offset) {
 }
 
 bool WriteAt(FileId f, const char* src, std::size_t n, std::int64_t offset, bool append) {
+  if (RefusedAsInterrupted()) return false;
   while (n > 0) {
     DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(n, 1u << 30));
     DWORD put = 0;
