@@ -7,7 +7,6 @@
 #include <cstdlib>
 #include <functional>
 #include <map>
-#include <regex>
 #include <set>
 #include <string>
 #include <thread>
@@ -216,15 +215,19 @@ TEST_F(TerminalDialogTest, ALongConversionShowsHowFarEachStepHasCome) {
   // due entries and with them the work do not grow with the date of the run.
   TmuxSession tmux(box, 100, 30, "demo --members 150000 " + Quote((box.root / "demo").string()),
                    "VEKCONV_TODAY=2011-03-01");
-  const std::regex progress(R"(Etapa (\d+)/13 \[[#-]{20}\] +(\d+)%  [0-9,-]+ MB/s  faltam )");
+  // "Etapa 6/13 [#####---------------] 27%  102,2 MB/s  faltam 0:02  4.35"
   std::map<std::string, std::set<int>> shares;  // by step
   std::string last;
   for (auto end = std::chrono::steady_clock::now() + 120s;
        std::chrono::steady_clock::now() < end && !box.Exists(box.root / "exit_code");) {
     const std::string screen = tmux.Screen();
-    std::smatch m;
-    if (std::regex_search(screen, m, progress)) {
-      shares[m[1]].insert(std::stoi(m[2]));
+    const std::size_t at = screen.find("Etapa ");
+    const std::size_t bar = screen.find(" [", at);
+    const std::size_t share = screen.find("] ", bar);
+    const std::size_t percent = screen.find("%  ", share);
+    if (at != std::string::npos && bar != std::string::npos && share == bar + 22 && percent != std::string::npos &&
+        percent < share + 6 && screen.find(" MB/s  faltam ", percent) != std::string::npos) {
+      shares[screen.substr(at + 6, bar - at - 6)].insert(std::atoi(screen.c_str() + share + 2));
       last = screen;
     }
     std::this_thread::sleep_for(40ms);
