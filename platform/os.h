@@ -29,6 +29,8 @@ FileId OpenFile(std::string_view path, OpenRequest how, std::int64_t* size);
 std::int64_t ReadAt(FileId f, char* dst, std::size_t n, std::int64_t offset);
 // Writes all bytes at the offset (append streams: at the end of the file).
 bool WriteAt(FileId f, const char* src, std::size_t n, std::int64_t offset, bool append);
+// Adds bytes read from a file to BytesRead() (any thread).
+void CountRead(std::int64_t n);
 // Length of the file, or -1.
 std::int64_t SizeOf(FileId f);
 bool Resize(FileId f, std::int64_t length);

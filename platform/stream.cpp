@@ -4,6 +4,7 @@
 #include "platform/stream.h"
 
 #include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <cstdarg>
 #include <cstdio>
@@ -30,6 +31,9 @@ constexpr char kCtrlZ = 0x1A;
 // seeks back into its buffer re-reads the disk when another stream has
 // written since the buffer was read.
 std::uint64_t g_write_generation = 1;
+
+// Relaxed: a count for the eye, added to once per buffer, never per record.
+std::atomic<std::int64_t> g_bytes_read{0};
 
 }  // namespace
 
@@ -115,6 +119,10 @@ struct Stream::Writer {
   bool stop = false;
   std::thread thread;  // last: it starts with the members above in place
 };
+
+void detail::CountRead(std::int64_t n) { g_bytes_read.fetch_add(n, std::memory_order_relaxed); }
+
+std::int64_t BytesRead() { return g_bytes_read.load(std::memory_order_relaxed); }
 
 void Stream::WriterEnd::operator()(Writer* w) const { delete w; }
 
@@ -215,6 +223,7 @@ bool Stream::FillBuffer() {
   std::int64_t r = ReadAt(fd_, buf_.get(), buf_size_, buf_pos_);
   if (r < 0) NoteFailure();
   if (r <= 0) return false;
+  detail::CountRead(r);
   rlen_ = static_cast<std::size_t>(r);
   return true;
 }
@@ -309,6 +318,7 @@ std::size_t Stream::ReadRaw(char* dst, std::size_t n) {
       std::int64_t r = ReadAt(fd_, dst + got, n - got, buf_pos_);
       if (r < 0) NoteFailure();
       if (r <= 0) break;
+      detail::CountRead(r);
       buf_pos_ += r;
       got += static_cast<std::size_t>(r);
       continue;

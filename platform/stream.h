@@ -105,4 +105,9 @@ class Stream {
   std::unique_ptr<Writer, WriterEnd> writer_;
 };
 
+// The bytes this process has read from files so far, through streams and file
+// copies, counted per buffer filled and safe to read from any thread: the
+// pace of a long conversion is measured by it.
+std::int64_t BytesRead();
+
 }  // namespace platform

@@ -4,6 +4,8 @@
 // the active one through ActiveUi().
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,6 +30,12 @@ class Ui {
   virtual void ShowWaitCursor(bool wait) = 0;
   // Lets the screen repaint during a long scan.
   virtual void Pump() {}
+  // A conversion step begins: its number (from 1) of `count`, its label
+  // (cp1252) and the bytes its input holds (0: not known). A front end may
+  // show how far the step has come by platform::BytesRead() until StepEnds.
+  virtual void StepBegins(std::size_t /*number*/, std::size_t /*count*/, std::string_view /*label*/,
+                          std::int64_t /*input_bytes*/) {}
+  virtual void StepEnds() {}
 
   WorkList& ListA() { return list_a_; }
   WorkList& ListB() { return list_b_; }

@@ -156,6 +156,22 @@ std::string StopMessage(const char* where, const store::FileError& e, bool stopp
   return m;
 }
 
+// The step for the front end to show, from its start until it is committed
+// or stopped.
+class ShownStep {
+ public:
+  ShownStep(platform::Ui& dlg, std::size_t index, std::size_t count, const char* label, std::int64_t input)
+      : dlg_(dlg) {
+    dlg_.StepBegins(index + 1, count, label, input);
+  }
+  ~ShownStep() { dlg_.StepEnds(); }
+  ShownStep(const ShownStep&) = delete;
+  ShownStep& operator=(const ShownStep&) = delete;
+
+ private:
+  platform::Ui& dlg_;
+};
+
 }  // namespace
 
 InstallationStatus ReadStatus(platform::Ui& dlg) {
@@ -270,6 +286,7 @@ ConversionResult Convert(platform::Ui& dlg, const std::function<void(const char*
         changes.emplace();
         first_uncommitted = i;
       }
+      const ShownStep shown(dlg, i, steps.size(), steps[i].label, StepInputBytes(i));
       steps[i].run(dlg);
       if (steps[i].commits || i + 1 == steps.size()) {
         // Steps that changed nothing leave the files as they were, so running

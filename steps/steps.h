@@ -123,6 +123,11 @@ struct StepFile {
 };
 std::vector<StepFile> FilesOfStep(std::size_t step);
 
+// The bytes that the step (index in AllSteps()) will read, from the files it
+// reads as they stand before it runs, each counted as often as the step goes
+// through it; 0 for a step that reads nothing of size.
+std::int64_t StepInputBytes(std::size_t step);
+
 // The file that tells how far an interrupted conversion came.
 inline constexpr char kProgressFile[] = "VEKCONV.RUN";
 // Where the system needs a file to hold the data folder for one conversion.

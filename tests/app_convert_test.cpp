@@ -111,4 +111,14 @@ TEST_F(ConvertCommandTest, DemoConvertsASampleInAFolderGivenRelatively) {
   EXPECT_TRUE(box.Exists(box.root / "sample" / "Zelk" / "Vek" / "F10R4.DAT"));
 }
 
+TEST_F(ConvertCommandTest, InALogOnlyTheStepTextsAppear) {
+  // No live line, no progress and no control characters where stderr is no terminal.
+  ProgramRun demo = Vekconv({"demo", "sample", "--members", "2000"}, box.root);
+  ASSERT_EQ(demo.exit_code, 0) << demo.err;
+  EXPECT_EQ(demo.err,
+            "Glebrium 5.61 - Pasta: C:\\Zelk\\Vek\n"
+            "Convertendo 3.70\nConvertendo 3.70\nConvertendo 4.00\nConvertendo 4.07\nConvertendo 4.31\n"
+            "Convertendo 4.35\nConvertendo 4.51\nConvertendo 4.69\n");
+}
+
 }  // namespace

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <map>
+#include <set>
 #include <string>
 #include <thread>
 
@@ -60,13 +62,17 @@ std::string ReverseVideoText(const std::string& screen) {
 // vekconv in a detached tmux session of its own (a private server).
 class TmuxSession {
  public:
-  TmuxSession(const vektest::Sandbox& box, int cols, int rows) : box_(box) {
+  // `args` follow the program's own (a command and its options); `env` is
+  // set for it ("NAME=value ...").
+  TmuxSession(const vektest::Sandbox& box, int cols, int rows, const std::string& args = "",
+              const std::string& env = "")
+      : box_(box) {
     socket_ = (box.root / "tmux.sock").string();
     exit_file_ = box.root / "exit_code";
     const std::string root = box.root.string();
     const std::string program = "cd " + Quote(root) + " && TMPDIR=" + Quote(box.temp.string()) +
-                                " LANG=C.UTF-8 '" VEKCONV_BINARY "' --drive-c " + Quote(root) + " -C " +
-                                Quote(root) + "; echo $? >" + Quote(exit_file_.string());
+                                " LANG=C.UTF-8 " + env + " '" VEKCONV_BINARY "' --drive-c " + Quote(root) + " -C " +
+                                Quote(root) + " " + args + "; echo $? >" + Quote(exit_file_.string());
     Tmux("new-session -d -x " + std::to_string(cols) + " -y " + std::to_string(rows) + " " + Quote(program));
   }
   ~TmuxSession() { Tmux("kill-server"); }
@@ -202,6 +208,39 @@ TEST_F(TerminalDialogTest, SmallTerminalResizedAndClosedByAccessKey) {
   tmux.Keys("f");
   EXPECT_EQ(tmux.WaitForExit(), 0) << tmux.Screen();
   EXPECT_EQ(box.Read("Conf10.dat"), kConf10);
+}
+
+TEST_F(TerminalDialogTest, ALongConversionShowsHowFarEachStepHasCome) {
+  // Large enough to take seconds; converted as of a fixed date, so that the
+  // due entries and with them the work do not grow with the date of the run.
+  TmuxSession tmux(box, 100, 30, "demo --members 150000 " + Quote((box.root / "demo").string()),
+                   "VEKCONV_TODAY=2011-03-01");
+  // "Etapa 6/13 [#####---------------] 27%  102,2 MB/s  faltam 0:02  4.35"
+  std::map<std::string, std::set<int>> shares;  // by step
+  std::string last;
+  for (auto end = std::chrono::steady_clock::now() + 120s;
+       std::chrono::steady_clock::now() < end && !box.Exists(box.root / "exit_code");) {
+    const std::string screen = tmux.Screen();
+    const std::size_t at = screen.find("Etapa ");
+    const std::size_t bar = screen.find(" [", at);
+    const std::size_t share = screen.find("] ", bar);
+    const std::size_t percent = screen.find("%  ", share);
+    if (at != std::string::npos && bar != std::string::npos && share == bar + 22 && percent != std::string::npos &&
+        percent < share + 6 && screen.find(" MB/s  faltam ", percent) != std::string::npos) {
+      shares[screen.substr(at + 6, bar - at - 6)].insert(std::atoi(screen.c_str() + share + 2));
+      last = screen;
+    }
+    std::this_thread::sleep_for(40ms);
+  }
+  ASSERT_EQ(tmux.WaitForExit(), 0);
+  ASSERT_FALSE(shares.empty()) << "no progress line was seen";
+  // Some step was seen at two shares of its input, and none at the whole.
+  bool moved = false;
+  for (const auto& [step, seen] : shares) {
+    moved = moved || seen.size() >= 2;
+    EXPECT_LT(*seen.rbegin(), 100) << "step " << step;
+  }
+  EXPECT_TRUE(moved) << last;
 }
 
 TEST_F(TerminalDialogTest, WithoutATerminalPointsToTheConvertCommand) {

@@ -6,6 +6,7 @@
 #include "platform/files.h"
 #include "steps/conv_log.h"
 #include "steps/record_io.h"
+#include "steps/steps.h"
 #include "tests/support/sandbox.h"
 
 namespace {
@@ -236,6 +237,24 @@ TEST_F(ConvLogTest, MarksEachIdOnceAndFindsLinesByPrefixWithoutRegardToCase) {
   platform::SetReadOnly("CONV.DAT", true);
   EXPECT_EQ(steps::ConvMark("544"), 0);
   EXPECT_EQ(box.Read("CONV.DAT"), "5591\r\nabc\r\n544\r\n");
+}
+
+class StepInputTest : public vektest::SandboxTest {};
+
+TEST_F(StepInputTest, CountsEachFileAStepReadsOnceAndNoneItHasMade) {
+  // 4.35 reads F10R3.DAT for two tables and the folder REG01, all twice.
+  box.Write("F10R3.DAT", std::string(1501, 'a'));
+  box.Write("REG01/A.DAT", std::string(79, 'b'));
+  box.Write("REG01/B.DAT", std::string(158, 'c'));
+  EXPECT_EQ(steps::StepInputBytes(5), 2 * (1501 + 79 + 158));
+  // Both of its tables made: F10R3.DAT is not read again.
+  box.Write("F22.DAT", "");
+  box.Write("F10R4.DAT", "");
+  EXPECT_EQ(steps::StepInputBytes(5), 2 * (79 + 158));
+  // The import reads what the legacy folder holds and the data folder lacks.
+  box.Write(box.root / "Glebrium" / "F13.DAT", std::string(478, 'd'));
+  box.Write(box.root / "Glebrium" / "F10R3.DAT", std::string(9, 'e'));
+  EXPECT_EQ(steps::StepInputBytes(0), 478);
 }
 
 }  // namespace

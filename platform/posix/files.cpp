@@ -436,7 +436,10 @@ bool CopyBytes(int in, int out) {
   // as cp does; by reading and writing where it cannot.
   for (bool first = true;; first = false) {
     ssize_t r = copy_file_range(in, nullptr, out, nullptr, std::size_t{1} << 30, 0);
-    if (r > 0) continue;
+    if (r > 0) {
+      detail::CountRead(r);
+      continue;
+    }
     if (r == 0) return true;
     if (errno == EINTR) continue;
     if (!first || (errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP)) {
@@ -454,6 +457,7 @@ bool CopyBytes(int in, int out) {
       return false;
     }
     if (r == 0) return true;
+    detail::CountRead(r);
     if (!WriteAll(out, buf.data(), static_cast<std::size_t>(r))) return false;
   }
 }

@@ -33,4 +33,10 @@ bool StdinIsTerminal() { return IsConsole(STD_INPUT_HANDLE); }
 bool StdoutIsTerminal() { return IsConsole(STD_OUTPUT_HANDLE); }
 bool StderrIsTerminal() { return IsConsole(STD_ERROR_HANDLE); }
 
+int StderrColumns() {
+  CONSOLE_SCREEN_BUFFER_INFO info{};
+  if (!GetConsoleScreenBufferInfo(GetStdHandle(STD_ERROR_HANDLE), &info)) return 0;
+  return info.srWindow.Right - info.srWindow.Left + 1;
+}
+
 }  // namespace platform

@@ -503,7 +503,12 @@ bool CopyFile(std::string_view from, std::string_view to, bool fail_if_exists) {
   // file system that keeps the attribute only as a permission (wine run by
   // an administrator) would not.
   if (!src || !dst || ReadOnlyEntry(*dst)) return false;
-  if (CopyFileW(src->c_str(), dst->c_str(), fail_if_exists ? TRUE : FALSE)) return true;
+  if (CopyFileW(src->c_str(), dst->c_str(), fail_if_exists ? TRUE : FALSE)) {
+    // The system copies the file whole: it counts as read when done.
+    const std::int64_t size = FileSize(to);
+    if (size > 0) detail::CountRead(size);
+    return true;
+  }
   detail::NoteSystemError();
   return false;
 }

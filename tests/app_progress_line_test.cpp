@@ -1,0 +1,44 @@
+// The progress line of a running step, at the edges of what it can tell.
+#include <gtest/gtest.h>
+
+#include "app/progress_line.h"
+
+namespace {
+
+app::StepPace Pace(std::int64_t done, std::int64_t input, double seconds) {
+  app::StepPace p;
+  p.number = 6;
+  p.count = 13;
+  p.label = "4.35";
+  p.done = done;
+  p.input = input;
+  p.seconds = seconds;
+  return p;
+}
+
+TEST(ProgressLineTest, ShareBarPaceAndTimeLeft) {
+  // The first moment of a step: nothing read, no pace to tell yet.
+  EXPECT_EQ(app::FormatProgressLine(Pace(0, 100'000'000, 0)),
+            "Etapa 6/13 [--------------------]  0%  -- MB/s  faltam --  4.35");
+  EXPECT_EQ(app::FormatProgressLine(Pace(50'000'000, 100'000'000, 10)),
+            "Etapa 6/13 [##########----------] 50%  5,0 MB/s  faltam 0:10  4.35");
+  // Time left over an hour, and beyond what is worth telling.
+  EXPECT_EQ(app::FormatProgressLine(Pace(100'000'000, 7'300'000'000, 100)),
+            "Etapa 6/13 [--------------------]  1%  1,0 MB/s  faltam 2:00:00  4.35");
+  EXPECT_EQ(app::FormatProgressLine(Pace(1'000, 1'000'000'000'000, 10)),
+            "Etapa 6/13 [--------------------]  0%  0,0 MB/s  faltam --  4.35");
+}
+
+TEST(ProgressLineTest, AStepThatReadsMoreThanItsInputStaysUnderTheWhole) {
+  EXPECT_EQ(app::FormatProgressLine(Pace(100'000'000, 100'000'000, 4)),
+            "Etapa 6/13 [###################-] 99%  25,0 MB/s  faltam --  4.35");
+  EXPECT_EQ(app::FormatProgressLine(Pace(250'000'000, 100'000'000, 5)),
+            "Etapa 6/13 [###################-] 99%  50,0 MB/s  faltam --  4.35");
+}
+
+TEST(ProgressLineTest, AnInputOfUnknownSizeShowsThePaceOnly) {
+  EXPECT_EQ(app::FormatProgressLine(Pace(3'000'000, 0, 2)),
+            "Etapa 6/13 [--------------------] --%  1,5 MB/s  faltam --  4.35");
+}
+
+}  // namespace
