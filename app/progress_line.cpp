@@ -41,17 +41,28 @@ std::string FormatProgressLine(const StepPace& p) {
                 std::string(static_cast<std::size_t>(filled), '#').c_str(),
                 std::string(static_cast<std::size_t>(kBarWidth - filled), '-').c_str());
   std::string line = head;
-  line += known ? (percent < 10 ? " " : "") + std::to_string(percent) + "%" : "--%";
+  if (!known) {
+    line += "--%";
+  } else {
+    if (percent < 10) line += ' ';
+    line += std::to_string(percent);
+    line += '%';
+  }
 
   const double rate = p.seconds >= kLeastSeconds && p.done > 0 ? static_cast<double>(p.done) / p.seconds : 0;
-  line += "  " + (rate > 0 ? text::FormatNumber(rate / 1e6, 1) : std::string("--")) + " MB/s";
+  line += "  ";
+  line += rate > 0 ? text::FormatNumber(rate / 1e6, 1) : std::string("--");
+  line += " MB/s";
 
   std::string left = "--";
   if (rate > 0 && known && p.done < p.input) {
     const double seconds = static_cast<double>(p.input - p.done) / rate;
     if (seconds < kMostSecondsLeft) left = Duration(seconds);
   }
-  line += "  faltam " + left + "  " + std::string(p.label);
+  line += "  faltam ";
+  line += left;
+  line += "  ";
+  line += p.label;
   return line;
 }
 

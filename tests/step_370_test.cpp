@@ -136,7 +136,9 @@ TEST_F(Step370Test, HistoryIsCutAndF10r3IsAppendedTo) {
   // which the entry keeps 604 - 18 - 4.
   std::string history = "1960";
   for (int y = 1960; y < 2010; ++y) {
-    std::string tail = "t" + std::to_string(y) + "-------";
+    std::string tail = std::to_string(y);
+    tail.insert(tail.begin(), 't');
+    tail += "-------";
     box.Write("REG/RM" + std::to_string(y) + ".DAT", Unit("LONG", tail));
     history += tail;
   }
