@@ -62,6 +62,14 @@ void WorkList::RebuildCounts() {
   }
 }
 
+void WorkList::AppendCount(std::size_t items) {
+  // The node of chunk i (counted from 1) covers the chunks after
+  // i - lowbit(i) up to i itself.
+  const std::size_t i = tree_.size();
+  const std::size_t from = i - (i & (~i + 1));
+  tree_.push_back(items + IndexOf(i - 1, 0) - IndexOf(from, 0));
+}
+
 void WorkList::AddToCount(std::size_t chunk, std::ptrdiff_t delta) {
   for (std::size_t i = chunk + 1; i < tree_.size(); i += i & (~i + 1))
     tree_[i] = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(tree_[i]) + delta);
@@ -172,10 +180,18 @@ int WorkList::Add(std::string_view text) {
   if (v.size() > kMaxChunk) {
     std::vector<std::string> tail(std::make_move_iterator(v.begin() + kMaxChunk / 2),
                                   std::make_move_iterator(v.end()));
+    const std::size_t moved = tail.size();
     v.resize(kMaxChunk / 2);
     chunks_[c]->heads.resize(kMaxChunk / 2);
     InsertChunk(c + 1, std::move(tail));
-    RebuildCounts();
+    if (c + 2 == chunks_.size()) {
+      // Split at the end, as a list that grows in order does: the counts
+      // grow by one node instead of being built anew for every chunk.
+      AddToCount(c, 1 - static_cast<std::ptrdiff_t>(moved));
+      AppendCount(moved);
+    } else {
+      RebuildCounts();
+    }
   } else {
     AddToCount(c, 1);
   }

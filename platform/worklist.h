@@ -72,6 +72,8 @@ class WorkList {
   Pos Locate(std::size_t index) const;
   std::size_t IndexOf(std::size_t chunk, std::size_t at) const;
   void RebuildCounts();
+  // A chunk added at the end, holding this many entries.
+  void AppendCount(std::size_t items);
   void AddToCount(std::size_t chunk, std::ptrdiff_t delta);
   // The first entry not below the probe.
   Pos LowerBound(const Probe& p) const;
