@@ -130,10 +130,20 @@ bool CleanYearlyFile(const std::string& path, CleanBuffers& b) {
   UnitShapes shapes;
   for (std::int64_t at = in.Tell(); in.ReadText(unit, kUnit); at = in.Tell()) {
     shapes.Add(unit, at);
+    // A misaligned file stays as it is: the rest of it need not be held.
+    if (shapes.misaligned_at >= 0) break;
     b.keys.push_back(MakeSortKey(unit, b.units.size()));
     b.units += unit;
   }
   FailOnReadError(in, path);
+  // Units that do not all have one shape were shifted by a stray line end:
+  // the cleaning would keep one unit per shifted key and drop the rest.
+  if (shapes.misaligned_at >= 0) {
+    store::Warn(path + CP1252(": as unidades estão desalinhadas a partir da posição ").str() +
+                text::FormatInteger(shapes.misaligned_at) +
+                CP1252(" (um fim de linha solto no meio); o arquivo ficou como estava, sem limpeza.").str());
+    return true;
+  }
   // A Ctrl-Z ends a text file; one with more behind it would lose that rest
   // when rewritten: keep such a file.
   const std::int64_t end = in.Tell();
@@ -146,15 +156,6 @@ bool CleanYearlyFile(const std::string& path, CleanBuffers& b) {
                 CP1252(" encerra o texto antes do fim do arquivo; o arquivo ficou como estava, sem limpeza.").str());
     return true;
   }
-  // Units that do not all have one shape were shifted by a stray line end:
-  // the cleaning would keep one unit per shifted key and drop the rest.
-  if (shapes.misaligned_at >= 0) {
-    store::Warn(path + CP1252(": as unidades estão desalinhadas a partir da posição ").str() +
-                text::FormatInteger(shapes.misaligned_at) +
-                CP1252(" (um fim de linha solto no meio); o arquivo ficou como estava, sem limpeza.").str());
-    return true;
-  }
-
   // A short last unit has no line end behind it: written anywhere but last,
   // the unit after it would be glued to it and every later one shifted.
   const std::uint64_t short_unit = shapes.short_at >= 0 ? b.keys.back().unit : 0;
