@@ -143,9 +143,13 @@ ScratchInstallation::Failure ScratchInstallation::CopyPart(const Part& part, std
 }
 
 void ScratchInstallation::Enter() {
+  // Named as they are now: once drive C: is the copy's, a path on the real
+  // drive C: would be taken for one of the copy.
+  const std::string temp = platform::LastingPath(root_ + "\\tmp") + "\\";
+  const std::string start = platform::LastingPath(start_);
   platform::SetDriveC(platform::HostPath(root_ + "\\c").value_or(root_ + "\\c"));
-  platform::SetTempFolder(root_ + "\\tmp\\");
-  platform::SetCurrentFolder(start_);
+  platform::SetTempFolder(temp);
+  platform::SetCurrentFolder(start);
   entered_ = true;
 }
 

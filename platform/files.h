@@ -38,6 +38,10 @@ bool SetCurrentFolder(std::string_view path);
 // component without regard to letter case. Components that do not exist keep
 // the spelling given. nullopt when the path names an unmapped drive.
 std::optional<std::string> HostPath(std::string_view path);
+// Path text that names the same entry as `path` does now, whatever folder
+// drive C: stands for later (on Windows a host path on the real drive C:
+// would otherwise be taken for one of the mapped drive).
+std::string LastingPath(std::string_view path);
 
 // ---- queries -----------------------------------------------------------
 

@@ -497,6 +497,9 @@ bool SetCurrentFolder(std::string_view path) {
 
 std::optional<std::string> HostPath(std::string_view path) { return Resolve(path); }
 
+// An absolute host path is never taken for one of drive C:.
+std::string LastingPath(std::string_view path) { return Resolve(path).value_or(std::string(path)); }
+
 // ---- queries -----------------------------------------------------------
 
 bool Exists(std::string_view path) {

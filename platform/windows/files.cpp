@@ -393,6 +393,12 @@ bool SetCurrentFolder(std::string_view path) {
 
 std::optional<std::string> HostPath(std::string_view path) { return Resolve(path); }
 
+std::string LastingPath(std::string_view path) {
+  const std::optional<std::string> host = Resolve(path);
+  if (!host) return std::string(path);
+  return HasDrive(*host) ? "\\\\?\\" + *host : *host;
+}
+
 // ---- queries -----------------------------------------------------------
 
 bool Exists(std::string_view path) { return Stat(path).has_value(); }
