@@ -24,6 +24,7 @@
 #include "platform/process.h"
 #include "platform/stream.h"
 #include "steps/steps.h"
+#include "store/changes.h"
 
 #ifndef VEKCONV_VERSION
 #define VEKCONV_VERSION "0.0.0"
@@ -150,7 +151,14 @@ int DryRun(const Settings& s, platform::Stream& report_file) {
       return kExitBusy;
     }
     std::string error;
-    const ScratchInstallation::Failure failure = copy.Make(steps::EstimateSpace(0), &error);
+    std::int64_t room = 0;
+    try {
+      room = steps::EstimateSpace(0);
+    } catch (const store::FileError& e) {
+      std::cerr << "vekconv: dry run: " << platform::Cp1252ToUtf8(e.what()) << '\n';
+      return kExitFailed;
+    }
+    const ScratchInstallation::Failure failure = copy.Make(room, &error);
     if (failure != ScratchInstallation::Failure::kNone) {
       std::cerr << "vekconv: dry run: " << error << '\n';
       return failure == ScratchInstallation::Failure::kNoSpace ? kExitNoSpace : kExitFailed;
@@ -286,9 +294,14 @@ int Main(int argc, char** argv) {
   }
   if (convert->parsed()) return s.dry_run ? DryRun(s, report_file) : Convert(s, report_file);
   if (status->parsed()) {
-    const StatusReport report = ReadStatusReport();
-    std::cout << (s.json ? StatusJson(report) : FormatStatus(report)) << std::flush;
-    return report.status.fault ? kExitFailed : kExitDone;
+    try {
+      const StatusReport report = ReadStatusReport();
+      std::cout << (s.json ? StatusJson(report) : FormatStatus(report)) << std::flush;
+      return report.status.fault ? kExitFailed : kExitDone;
+    } catch (const store::FileError& e) {
+      std::cerr << "vekconv: cannot read the installation: " << platform::Cp1252ToUtf8(e.what()) << '\n';
+      return kExitFailed;
+    }
   }
 
 #if VEKCONV_WIN32_DIALOG
