@@ -189,7 +189,7 @@ InstallationStatus ReadStatus(platform::Ui& dlg) {
       platform::SetToday(progress->today);
     }
     // A commit or a step that did not come to its end left its files.
-    interrupted = platform::Exists(store::kJournal) || platform::Exists(store::kStagingFolder);
+    interrupted = store::InterruptedWorkLeft();
     status.space_free = platform::FreeSpace(".");
     status.space_needed = EstimateSpace(first);
     for (const char* id : {"530", "543", "544", "559"}) {

@@ -925,6 +925,8 @@ void FinishInterruptedCommit() {
   SyncFolderOf(".");
 }
 
+bool InterruptedWorkLeft() { return platform::Exists(kJournal) || platform::Exists(kStagingFolder); }
+
 void RemoveCopyLeftovers(std::string_view folder) {
   platform::ClearLastError();
   if (!platform::IsFolder(folder)) return;

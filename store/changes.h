@@ -187,6 +187,10 @@ class WouldChange : public FileError {
 // the journal cannot be completed.
 void FinishInterruptedCommit();
 
+// A commit or a step that did not come to its end left its journal or its
+// staged files in the data folder.
+bool InterruptedWorkLeft();
+
 // Removes the partial copies that a copy to another volume leaves behind when
 // it is interrupted (".NAME.vekcopy-..."), in the folder.
 void RemoveCopyLeftovers(std::string_view folder);
