@@ -31,7 +31,6 @@ class Stream {
   static Stream Open(std::string_view path, std::string_view mode);
 
   explicit operator bool() const { return fd_ >= 0; }
-  bool is_open() const { return fd_ >= 0; }
   bool text_mode() const { return text_; }
 
   // fgets with a buffer of n + 1: reads at most n characters, stopping after a

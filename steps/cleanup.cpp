@@ -25,13 +25,13 @@ enum class Action {
   kRemoveCounters,  // counters whose second key part is the name
 };
 
-struct Row {
+struct Disposal {
   const char* name;
   Action action;
   const char* target = nullptr;  // kMoveFolder only
 };
 
-constexpr Row kRows[] = {
+constexpr Disposal kDisposals[] = {
     {"Acc001.dat", Action::kDelete},
     {"Accnew.001", Action::kDelete},
     {"CONF0.SAT", Action::kDelete},
@@ -112,20 +112,20 @@ constexpr int kCounterKeyPartWidth = 10;
 }  // namespace
 
 void CleanupObsoleteFiles(platform::Ui&) {
-  for (const Row& row : kRows) {
-    switch (row.action) {
+  for (const Disposal& d : kDisposals) {
+    switch (d.action) {
       case Action::kDelete:
-        DeleteOrSay(row.name);
+        DeleteOrSay(d.name);
         break;
       case Action::kRetire:
-        store::MoveToTemp(row.name, kRetiredSubfolder);
+        store::MoveToTemp(d.name, kRetiredSubfolder);
         break;
       case Action::kMoveFolder:
         // A file of that name is no report folder.
-        if (store::IsFolder(row.name)) store::TransferFolder(row.name, row.target, store::kTransferMove);
+        if (store::IsFolder(d.name)) store::TransferFolder(d.name, d.target, store::kTransferMove);
         break;
       case Action::kRemoveCounters:
-        store::DelByKey(row.name, store::kCountersFile, store::kCounterRecordLength, kCounterKeyPartAt,
+        store::DelByKey(d.name, store::kCountersFile, store::kCounterRecordLength, kCounterKeyPartAt,
                         kCounterKeyPartWidth);
         break;
     }

@@ -8,6 +8,7 @@
 
 #include "platform/files.h"
 #include "store/open.h"
+#include "store/records.h"
 
 namespace steps {
 
@@ -44,7 +45,7 @@ std::string_view TrimTail(std::string_view v) {
 
 // ---- RecordReader -------------------------------------------------------
 
-bool LoadedRecord::deleted() const { return rec_.size() == length_ && rec_.back() == '+'; }
+bool LoadedRecord::deleted() const { return rec_.size() == length_ && rec_.back() == store::kDeletedFlag; }
 
 std::string_view LoadedRecord::Field(std::size_t offset, std::size_t width) const {
   return Slice(rec_, offset, width);

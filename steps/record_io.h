@@ -25,6 +25,7 @@
 
 #include "platform/stream.h"
 #include "store/changes.h"
+#include "store/records.h"
 
 namespace steps {
 
@@ -39,6 +40,9 @@ class LoadedRecord {
   std::string_view bytes() const { return rec_; }
   // The flag byte reads "+" (a short record has no flag byte: live).
   bool deleted() const;
+  // The flag byte as a new record of the same kind carries it: "+" for a
+  // deleted record, a space for a live one.
+  std::string_view flag() const { return deleted() ? std::string_view(&store::kDeletedFlag, 1) : " "; }
   // The bytes of a field, as far as the record holds them.
   std::string_view Field(std::size_t offset, std::size_t width) const;
   // The field without its trailing spaces.
@@ -46,7 +50,6 @@ class LoadedRecord {
   std::string_view TrimmedView(std::size_t offset, std::size_t width) const;
   // The byte at the offset, or a space past the end of a short record.
   char At(std::size_t offset) const;
-  std::size_t record_length() const { return length_; }
 
  protected:
   explicit LoadedRecord(std::size_t record_length) : length_(record_length) {}

@@ -235,7 +235,7 @@ void MergeHistory(platform::Ui& dlg, const platform::WorkList& list) {
     }
     // The history never reaches the last byte, which is the new record's flag:
     // a record deleted in F10r2.dat stays deleted.
-    out.Put(in.bytes(), kOldRecord).Put(history, kHistory - 1).Put(in.deleted() ? "+" : " ", 1);
+    out.Put(in.bytes(), kOldRecord).Put(history, kHistory - 1).Put(in.flag(), 1);
     out.EndRecord();
     ShowNumber(dlg, i + 1);
   }

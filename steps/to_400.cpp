@@ -63,7 +63,7 @@ void MigrateTo400(platform::Ui& dlg) {
       for (const Field& f : {kField1, kField4, kField3}) out->Put(in.Field(f.old_offset, f.old_width), f.new_width);
       out->Put(std::string(1, TypeOf(file, in)), kTypeWidth - 1);
       // A record deleted in the old table stays deleted.
-      out->Put(in.deleted() ? "+" : " ", 1);
+      out->Put(in.flag(), 1);
       out->EndRecord();
     }
     converted.push_back(file.name);

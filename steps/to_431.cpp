@@ -45,7 +45,7 @@ void ConvertF18() {
   for (std::int64_t i = 0; in.Load(i); ++i) {
     out.Put(text::FormatInteger(static_cast<long long>(i + 1), 5), 5).Spaces(kF18NumberGap);
     for (const Width& f : kF18Fields) out.Put(in.Field(f.offset, f.width), f.width).Spaces(1);
-    out.Spaces(kF18Tail).Put(in.deleted() ? "+" : " ", 1);
+    out.Spaces(kF18Tail).Put(in.flag(), 1);
     out.EndRecord();
   }
   in.Close();  // an open file cannot be deleted on Windows
