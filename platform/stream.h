@@ -53,9 +53,9 @@ class Stream {
   std::int64_t Size();
   // Cuts or extends the file to the length.
   bool Truncate(std::int64_t length);
-  bool Flush();
+  [[nodiscard]] bool Flush();
   // Closes the stream; false when the last writes could not be stored.
-  bool Close();
+  [[nodiscard]] bool Close();
 
   // The first read or write of this stream that failed, as the system told
   // it (kind kNone while none did). The end of the file is no failure.

@@ -262,7 +262,7 @@ void ConvertTexts() {
   RecordWriter out(kTextRecordsFile, RecordWriter::Mode::kAppend);
   if (in) WriteTextRecords(in, out);
   const bool had_texts = static_cast<bool>(in);
-  in.Close();
+  static_cast<void>(in.Close());
   out.Close();
   if (had_texts) store::DeleteDataFile(kTextsFile);
 }

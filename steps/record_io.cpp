@@ -100,7 +100,7 @@ RecordWriter::RecordWriter(std::string_view path, Mode mode, bool text_mode) : p
 
 RecordWriter::~RecordWriter() {
   // Dropped: the staged file goes with staged_.
-  if (out_) out_.Close();
+  if (out_) static_cast<void>(out_.Close());
 }
 
 RecordWriter& RecordWriter::Put(std::string_view value, std::size_t width) {
@@ -191,7 +191,7 @@ bool RecordPatcher::FlushWindow() {
     // which holds what the window was read from.
     staged_.emplace(path_, store::StagedFile::Start::kCurrent);
     staged_->Keep();
-    io_.Close();
+    static_cast<void>(io_.Close());
     platform::ClearLastError();
     io_ = platform::Stream::Open(staged_->path(), "r+b");
     if (!io_) store::Fail(store::FileError::Action::kOpen, path_);

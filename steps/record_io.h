@@ -69,7 +69,7 @@ class RecordReader : public LoadedRecord {
   bool Load(std::int64_t i);
   // Closes the file before the end of the reader's scope, as before the file
   // is deleted or moved (which Windows refuses for an open file).
-  void Close() { in_.Close(); }
+  void Close() { static_cast<void>(in_.Close()); }
 
  private:
   std::string path_;

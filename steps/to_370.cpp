@@ -148,7 +148,7 @@ bool CleanYearlyFile(const std::string& path, CleanBuffers& b) {
   // when rewritten: keep such a file.
   const std::int64_t end = in.Tell();
   const bool cut_short = end + 1 < in.Size();
-  in.Close();
+  static_cast<void>(in.Close());
   // A work list holds at most this many entries; a unit beyond would be lost.
   if (b.keys.size() > static_cast<std::size_t>(std::numeric_limits<int>::max() - 1)) return false;
   if (cut_short) {

@@ -894,7 +894,7 @@ void FinishInterruptedCommit() {
       lines.push_back(line);
     }
     if (in.error().kind != platform::ErrorKind::kNone) Fail(FileError::Action::kJournal, kJournal, in.error());
-    in.Close();
+    static_cast<void>(in.Close());
     std::vector<Op> ops;
     int done = 0;
     bool complete = false;

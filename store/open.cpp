@@ -144,7 +144,7 @@ platform::Stream FOpen2(std::string_view name, long length, long& index, int mod
   }
 
   if (outcome == Outcome::kReady) return stream;
-  if (stream) stream.Close();
+  if (stream) static_cast<void>(stream.Close());
   switch (outcome) {
     case Outcome::kEndUnreadable:
       Tell(CP1252("Erro ao conferir posições dos registros."));

@@ -216,10 +216,10 @@ int DelItem1(std::string_view name, long index, long length) {
   try {
     deleted = Compact(file, index, length);
   } catch (const std::bad_alloc&) {
-    file.Close();
+    static_cast<void>(file.Close());
     return tell(CP1252("Memória insuficiente."));
   } catch (const std::length_error&) {
-    file.Close();
+    static_cast<void>(file.Close());
     return tell(CP1252("Memória insuficiente."));
   }
   // The disk refusing a read or a write stops the conversion.
@@ -251,12 +251,12 @@ int DelByKey(std::string_view key, std::string_view name, long length, long offs
     // The slot now holds the former last record, which must be examined too;
     // the file changed behind the reading stream, so read it afresh.
     --r;
-    in.Close();
+    static_cast<void>(in.Close());
     in = OpenForReading(name);
     scan.Forget();
     if (!in) break;
   }
-  if (in) in.Close();
+  if (in) static_cast<void>(in.Close());
   PeekMessage2(0);
   return deleted;
 }

@@ -347,7 +347,7 @@ TEST_F(FilesTest, BusyWhileAnotherProcessHoldsTheFileForWriting) {
   // Reading is still possible meanwhile.
   platform::Stream s = platform::Stream::Open("f34.dat", "rb");
   ASSERT_TRUE(s);
-  s.Close();
+  static_cast<void>(s.Close());
   holder.Release();
   EXPECT_FALSE(platform::IsLockedByOther("F34.DAT"));
 }
