@@ -425,7 +425,7 @@ def mutate(root, kind, rng, lengths):
 
 # ---- converting and judging ------------------------------------------------
 
-def convert(tools, root, out_path, err_path):
+def convert(tools, root, out_path, err_path, command="convert"):
     env = dict(os.environ, TMPDIR=os.path.join(root, "tmp"), VEKCONV_TODAY=TODAY)
     env.pop("VEKCONV_DRIVE_C", None)
     start = time.monotonic()
@@ -434,7 +434,7 @@ def convert(tools, root, out_path, err_path):
             if stopping:
                 raise Stopped()
             proc = subprocess.Popen(
-                ["timeout", "-k", "10", str(TIMEOUT), tools["vekconv"], "convert", "--drive-c", root, "-C", root],
+                ["timeout", "-k", "10", str(TIMEOUT), tools["vekconv"], command, "--drive-c", root, "-C", root],
                 stdin=subprocess.DEVNULL, stdout=out, stderr=err, env=env, cwd=root)
             running.add(proc)
         try:
@@ -579,7 +579,43 @@ def case_plan(seed):
     return rng, members, sample_seed, kind
 
 
-def run_case(seed, tools, work, lengths, keep_mode):
+def tree_state(root):
+    """Every entry under ROOT but its temporary folder: kind, size and time of last change."""
+    state = {}
+    for folder, dirs, files in os.walk(root):
+        if folder == root and "tmp" in dirs:
+            dirs.remove("tmp")
+        for name in dirs + files:
+            path = os.path.join(folder, name)
+            st = os.lstat(path)
+            state[os.path.relpath(path, root)] = (st.st_mode, st.st_size, st.st_mtime_ns)
+    return state
+
+
+def check_status(tools, root, folder):
+    """(outcome, detail) of `vekconv status` on the damaged installation: it
+    must read it (exit 0, or 1 with a message) without changing anything."""
+    before = tree_state(root)
+    out_path, err_path = os.path.join(folder, "status.stdout"), os.path.join(folder, "status.stderr")
+    rc, seconds = convert(tools, root, out_path, err_path, "status")
+    with open(out_path, "rb") as f:
+        out = f.read()
+    with open(err_path, "rb") as f:
+        err = f.read()
+    changed = sorted(k for k in set(before) | set(tree_state(root)) if before.get(k) != tree_state(root).get(k))
+    outcome, detail = classify(rc, seconds, b"", err)
+    if outcome in ("crash", "hang"):
+        return outcome, "status: " + detail
+    if changed:
+        return "wrong", "status changed " + ", ".join(changed[:3])
+    if rc == 0 and (b"steps to run." in out or b"Nothing to convert." in out):
+        return None, ""
+    if rc == 1 and err.strip():
+        return None, ""
+    return "wrong", "status: exit %d, %s" % (rc, first_lines(err) or "no message")
+
+
+def run_case(seed, tools, work, lengths, keep_mode, with_status=False):
     """Runs one case; returns a dict with what happened. keep_mode: 'all', 'bad' or 'none'."""
     rng, members, sample_seed, kind = case_plan(seed)
     folder = os.path.join(work, "case-%d" % seed)
@@ -592,6 +628,7 @@ def run_case(seed, tools, work, lengths, keep_mode):
     try:
         mutation, damaged = mutate(root, kind, rng, lengths)
         digests = {rel: file_digest(os.path.join(root, rel)) for rel in damaged} if kind in DAMAGES_A_FILE else {}
+        status_fault = check_status(tools, root, folder) if with_status else (None, "")
         rc, seconds = convert(tools, root, os.path.join(folder, "stdout"), os.path.join(folder, "stderr"))
         with open(os.path.join(folder, "stdout"), "rb") as f:
             out = f.read()
@@ -612,6 +649,8 @@ def run_case(seed, tools, work, lengths, keep_mode):
                     detail = "; ".join(left)
             else:
                 detail = "undamaged conversion failed (exit %d): suspect check not made" % ref_rc
+        if status_fault[0]:
+            outcome, detail = status_fault
     finally:
         if giant:
             giant_lock.release()
@@ -690,6 +729,9 @@ def main():
     parser.add_argument("--jobs", type=int, default=2, metavar="J", help="cases converted at once (default 2)")
     parser.add_argument("--case", type=int, default=None, metavar="SEED", help="run one case and keep its folder")
     parser.add_argument("--keep", action="store_true", help="keep the folders of cases not ending converted")
+    parser.add_argument("--status", action="store_true",
+                        help="first run `vekconv status` on each damaged installation: it must read it without "
+                             "crashing, hanging or changing anything (a fault counts as the case's outcome)")
     args = parser.parse_args()
     if args.cases < 1 or args.jobs < 1:
         parser.error("--cases and --jobs take a number from 1 on")
@@ -721,7 +763,7 @@ def main():
         lengths = probe_record_lengths(tools, work)
 
         if args.case is not None:
-            r = run_case(args.case, tools, work, lengths, "all")
+            r = run_case(args.case, tools, work, lengths, "all", args.status)
             kept_any = True
             say(case_line(r))
             say("kept in %s (ROOT: the damaged installation after the conversion; stdout, stderr%s)"
@@ -739,7 +781,8 @@ def main():
         results = []
         pool = concurrent.futures.ThreadPoolExecutor(max_workers=args.jobs)
         try:
-            futures = [pool.submit(run_case, s, tools, work, lengths, "bad" if args.keep else "none") for s in seeds]
+            futures = [pool.submit(run_case, s, tools, work, lengths, "bad" if args.keep else "none", args.status)
+                       for s in seeds]
             for fut in concurrent.futures.as_completed(futures):
                 r = fut.result()
                 results.append(r)
