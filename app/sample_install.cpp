@@ -8,7 +8,8 @@
 #include <string_view>
 
 #include "platform/files.h"
-#include "steps/record_io.h"
+#include "platform/format.h"
+#include "store/record_io.h"
 #include "text/cp1252.h"
 #include "text/fields.h"
 #include "text/numbers.h"
@@ -16,8 +17,8 @@
 namespace app {
 namespace {
 
-using steps::Fmt;
-using steps::RecordWriter;
+using platform::Format;
+using store::RecordWriter;
 
 // ---- deterministic randomness ------------------------------------------
 
@@ -210,8 +211,8 @@ std::string RandomAmount(Rng& r, int min_cents, int max_cents) {
   return Amount(static_cast<double>(r.Range(min_cents, max_cents)) / 100.0);
 }
 
-std::string Landline(Rng& r, int ddd) { return Fmt("(%02d) 3%03d-%04d", ddd, r.Range(0, 999), r.Range(0, 9999)); }
-std::string Mobile(Rng& r, int ddd) { return Fmt("(%02d) 9%03d-%04d", ddd, r.Range(100, 999), r.Range(0, 9999)); }
+std::string Landline(Rng& r, int ddd) { return Format("(%02d) 3%03d-%04d", ddd, r.Range(0, 999), r.Range(0, 9999)); }
+std::string Mobile(Rng& r, int ddd) { return Format("(%02d) 9%03d-%04d", ddd, r.Range(100, 999), r.Range(0, 9999)); }
 
 std::string Cpf(Rng& r) {
   std::string d = r.Digits(11);
@@ -289,17 +290,17 @@ Person MakePerson(Rng& r, int adult_in_year) {
   p.city = city.name;
   p.uf = city.uf;
   p.ddd = city.ddd;
-  p.cep = Fmt("%05d-%03d", city.cep + r.Range(0, 999), r.Range(0, 999));
-  p.street = Fmt("%s, %d", r.Pick(w.streets).c_str(), r.Range(1, 4500));
-  p.complement = r.PerMille(400) ? Fmt("Apto %d", r.Range(101, 1204)) : (r.PerMille(100) ? "Casa 2" : "");
+  p.cep = Format("%05d-%03d", city.cep + r.Range(0, 999), r.Range(0, 999));
+  p.street = Format("%s, %d", r.Pick(w.streets).c_str(), r.Range(1, 4500));
+  p.complement = r.PerMille(400) ? Format("Apto %d", r.Range(101, 1204)) : (r.PerMille(100) ? "Casa 2" : "");
   p.district = r.Pick(w.districts);
   p.phone1 = r.PerMille(60) ? "" : Landline(r, p.ddd);
-  if (r.PerMille(80)) p.phone1 += Fmt(" / 3%03d-%04d", r.Range(0, 999), r.Range(0, 9999));
+  if (r.PerMille(80)) p.phone1 += Format(" / 3%03d-%04d", r.Range(0, 999), r.Range(0, 9999));
   int second = static_cast<int>(r.Below(100));
   if (second < 40) p.phone2 = "";
   else if (second < 75) p.phone2 = Mobile(r, p.ddd);
   else if (second < 85) p.phone2 = p.phone1.substr(0, std::min<std::size_t>(p.phone1.size(), 14));
-  else if (second < 95) p.phone2 = Fmt("9%03d-%04d", r.Range(100, 999), r.Range(0, 9999));
+  else if (second < 95) p.phone2 = Format("9%03d-%04d", r.Range(100, 999), r.Range(0, 9999));
   else p.phone2 = Mobile(r, p.ddd) + " recado";
   p.cpf = r.PerMille(100) ? "" : Cpf(r);
   p.rg = r.PerMille(150) ? "" : r.Digits(10);
@@ -395,7 +396,7 @@ struct Gen {
   int history_end = kLastHistoryYear;
 
   std::string Host(const std::string& rel) const { return root + "/" + rel; }
-  std::string Code(std::int64_t i) const { return Fmt("%0*lld", code_width, static_cast<long long>(i + 1)); }
+  std::string Code(std::int64_t i) const { return Format("%0*lld", code_width, static_cast<long long>(i + 1)); }
 
   History MakeHistory(std::int64_t i) const {
     Rng r(opt.seed, kHistory, static_cast<std::uint64_t>(i));
@@ -500,7 +501,7 @@ std::array<std::string, 35> F10Values(const Gen& g, std::int64_t i, const Histor
   v[8] = Date(h.join_day, h.join_month, h.join_year);
   v[9] = p.cpf;
   v[10] = p.rg;
-  v[11] = Fmt("%06lld", static_cast<long long>(r.Below(999999)));
+  v[11] = Format("%06lld", static_cast<long long>(r.Below(999999)));
   v[12] = p.phone1;
   v[13] = p.phone2;
   v[14] = p.profession;
@@ -512,7 +513,7 @@ std::array<std::string, 35> F10Values(const Gen& g, std::int64_t i, const Histor
   v[20] = p.mother;
   v[21] = p.spouse;
   v[22] = p.note;
-  v[23] = r.PerMille(300) ? Fmt("%d dependentes", r.Range(1, 5)) : "";
+  v[23] = r.PerMille(300) ? Format("%d dependentes", r.Range(1, 5)) : "";
   v[24] = h.monthly ? "1" : "12";
   v[25] = p.email;
   v[26] = p.female ? "F" : "M";
@@ -520,7 +521,7 @@ std::array<std::string, 35> F10Values(const Gen& g, std::int64_t i, const Histor
   v[27] = std::to_string(r.PerMille(5) ? r.Range(10, 29) : static_cast<int>(r.Below(10)));
   v[28] = h.left || r.PerMille(10) ? "1" : "0";
   v[29] = r.PerMille(250) ? RandomDate(r, h.join_year, g.opt.last_year) : "";
-  v[30] = Fmt("%02d", r.Range(1, 5));
+  v[30] = Format("%02d", r.Range(1, 5));
   v[31] = r.PerMille(500) ? "1" : "0";
   v[32] = r.PerMille(100) ? "1" : "0";
   v[33] = r.PerMille(50) ? "1" : "0";
@@ -575,7 +576,7 @@ bool WriteYearlyFiles(Gen& g, std::vector<int>* years_written) {
       const History& h = hist[static_cast<std::size_t>(i)];
       return year >= h.first_year && year < h.first_year + h.years;
     };
-    bool ok = Emit(g, Fmt("Zelk/Vek/REG/RM%d.DAT", year), [&](RecordWriter& w) {
+    bool ok = Emit(g, Format("Zelk/Vek/REG/RM%d.DAT", year), [&](RecordWriter& w) {
       for (std::int64_t j = 0; j < n; ++j) {
         std::int64_t i = member_at(j);
         if (j + 1 < n) {
@@ -653,18 +654,18 @@ bool WriteConfig(Gen& g) {
                                        p.street,
                                        p.city.substr(0, 14),
                                        p.uf,
-                                       Fmt("%04d-%d", r.Range(1, 9999), r.Range(0, 9)),
+                                       Format("%04d-%d", r.Range(1, 9999), r.Range(0, 9)),
                                        p.cep.substr(0, 5) + p.cep.substr(6, 3),
                                        "01",
                                        Landline(r, p.ddd).substr(5),
-                                       Fmt("%03d", r.Range(1, 399)),
+                                       Format("%03d", r.Range(1, 399)),
                                        p.name,
                                        p.email,
-                                       Fmt("%07d-%d", r.Range(1, 9999999), r.Range(0, 9)),
+                                       Format("%07d-%d", r.Range(1, 9999999), r.Range(0, 9)),
                                        "17",
                                        r.Digits(11),
                                        r.PerMille(500) ? CP1252("Cobrança registrada").str() : "",
-                                       Fmt("%d,%02d", r.Range(1, 4), r.Range(0, 99)),
+                                       Format("%d,%02d", r.Range(1, 4), r.Range(0, 99)),
                                        "SN",
                                        r.Digits(6)};
       if (!PutRow(w, kConf11Widths, v, r.PerMille(100), Separated::kNo)) return false;
@@ -685,7 +686,7 @@ bool WriteConfig(Gen& g) {
   });
   ok = ok && Emit(g, "Zelk/Vek/CONF14.DAT", [&](RecordWriter& w) {
     for (int k = 0; k < 12; ++k) {
-      w.Put(Fmt("%02d", k + 1), 2).Put(Fmt("%03d", r.Range(0, 999)), 3).Put(words.charges[static_cast<std::size_t>(k)], 34);
+      w.Put(Format("%02d", k + 1), 2).Put(Format("%03d", r.Range(0, 999)), 3).Put(words.charges[static_cast<std::size_t>(k)], 34);
       if (!w.Put(" ", 1).EndRecord()) return false;
     }
     return true;
@@ -709,13 +710,13 @@ bool WriteReceipts(Gen& g) {
   std::uint64_t index = 1;
   for (int year = first; year <= g.opt.last_year; ++year) {
     std::int64_t count = counts[static_cast<std::size_t>(year - first)];
-    bool ok = Emit(g, Fmt("Zelk/Vek/REG01/%d.DAT", year), [&](RecordWriter& w) {
+    bool ok = Emit(g, Format("Zelk/Vek/REG01/%d.DAT", year), [&](RecordWriter& w) {
       for (std::int64_t k = 0; k < count; ++k, ++index) {
         Rng r(g.opt.seed, kReceipt, index);
         std::int64_t member = r.Below(g.opt.members);
         bool monthly = !r.PerMille(150);
-        w.Put(g.Code(member), 10).Put(Fmt("%03d", r.Range(1, 3)), 3).Put(monthly ? "Mensal" : " Anual", 7);
-        w.Put(Fmt("%05lld", static_cast<long long>(k + 1)), 5).Put(RandomDate(r, year, year), 14);
+        w.Put(g.Code(member), 10).Put(Format("%03d", r.Range(1, 3)), 3).Put(monthly ? "Mensal" : " Anual", 7);
+        w.Put(Format("%05lld", static_cast<long long>(k + 1)), 5).Put(RandomDate(r, year, year), 14);
         w.Put(RandomAmount(r, 1500, monthly ? 25000 : 180000), 14);
         w.Put(FullName(r, r.PerMille(600), ""), 25).Put(r.PerMille(20) ? "+" : " ", 1);
         if (!w.EndRecord()) return false;
@@ -735,7 +736,7 @@ bool WriteBatches(Gen& g) {
   std::vector<std::int64_t> counts = Split(split, AtLeast(g.opt.members / 10, 4), files);
   std::uint64_t index = 1;
   for (int f = 0; f < files; ++f) {
-    bool ok = Emit(g, Fmt("Zelk/Vek/REG02/A%d.DAT", 101 + f), [&](RecordWriter& w) {
+    bool ok = Emit(g, Format("Zelk/Vek/REG02/A%d.DAT", 101 + f), [&](RecordWriter& w) {
       for (std::int64_t k = 0; k < counts[static_cast<std::size_t>(f)]; ++k, ++index) {
         Rng r(g.opt.seed, kBatch, index);
         int year = r.Range(std::max(kFirstHistoryYear, g.opt.last_year - 3), g.opt.last_year);
@@ -749,10 +750,10 @@ bool WriteBatches(Gen& g) {
             int first = r.Range(1000, 900000);
             int second = r.Range(0, 5000);
             total += first;
-            groups += Fmt("%02d", m + 1) + steps::Fmt("%-14s", Amount(first / 100.0).c_str()) +
-                      steps::Fmt("%-14s", Amount(second / 100.0).c_str());
+            groups += Format("%02d", m + 1) + Format("%-14s", Amount(first / 100.0).c_str()) +
+                      Format("%-14s", Amount(second / 100.0).c_str());
           } else {
-            groups += Fmt("-1%-14s%-14s", "", "");
+            groups += Format("-1%-14s%-14s", "", "");
           }
         }
         w.Put(Amount(static_cast<double>(total) / 100.0), 14).Put(Amount(0), 14);
@@ -767,7 +768,7 @@ bool WriteBatches(Gen& g) {
     std::int64_t count = 5 + g.opt.members / 5000;
     for (std::int64_t k = 0; k < count; ++k) {
       Rng r(g.opt.seed, kBatch, 1000000000ULL + static_cast<std::uint64_t>(k));
-      w.Put(Fmt("%06lld", static_cast<long long>(k + 1)), 10).Put(r.Pick(words.banks), 40);
+      w.Put(Format("%06lld", static_cast<long long>(k + 1)), 10).Put(r.Pick(words.banks), 40);
       w.Put(RandomAmount(r, 1000, 500000), 14).Put(RandomDate(r, g.opt.last_year - 1, g.opt.last_year), 11);
       if (!w.Put("", 124).Put(" ", 1).EndRecord()) return false;
     }
@@ -784,7 +785,7 @@ bool WritePartners(Gen& g) {
       Rng r(g.opt.seed, kPartner, static_cast<std::uint64_t>(k));
       Person p = MakePerson(r, 1995);
       std::array<std::string, 49> v;
-      v[0] = Fmt("%06lld", static_cast<long long>(k + 1));
+      v[0] = Format("%06lld", static_cast<long long>(k + 1));
       v[1] = r.PerMille(500) ? p.name
                              : (r.Pick(words.businesses) + " " + p.family + (r.PerMille(500) ? " Ltda" : " ME")).substr(0, 40);
       v[2] = FullName(r, r.PerMille(500), "");
@@ -796,7 +797,7 @@ bool WritePartners(Gen& g) {
       v[8] = RandomDate(r, 1990, g.opt.last_year);
       v[9] = r.PerMille(500) ? Cnpj(r) : Cpf(r);
       v[10] = CheckedCode13(r);
-      v[11] = r.PerMille(200) ? "" : Fmt("%02d-%02d %02d", r.Range(0, 99), r.Range(0, 99), r.Range(0, 99));
+      v[11] = r.PerMille(200) ? "" : Format("%02d-%02d %02d", r.Range(0, 99), r.Range(0, 99), r.Range(0, 99));
       v[12] = p.email;
       v[13] = r.PerMille(300) ? "www." + AsciiLower(p.family) + ".com.br" : "";
       v[14] = p.phone1;
@@ -806,7 +807,7 @@ bool WritePartners(Gen& g) {
       v[18] = r.PerMille(300) ? RandomDate(r, 1995, g.opt.last_year) : "";
       v[19] = r.PerMille(200) ? r.Pick(words.notes) : "";
       v[20] = CheckedCode8(r);
-      v[21] = r.PerMille(400) ? "" : Fmt("%04d-%d", r.Range(1, 9999), r.Range(0, 9));
+      v[21] = r.PerMille(400) ? "" : Format("%04d-%d", r.Range(1, 9999), r.Range(0, 9));
       for (int f = 22; f <= 28; ++f) v[static_cast<std::size_t>(f)] = r.PerMille(300) ? "" : RandomAmount(r, 0, 50000);
       for (int f = 29; f <= 32; ++f) v[static_cast<std::size_t>(f)] = std::to_string(r.Range(0, 3));
       v[33] = "";
@@ -847,7 +848,7 @@ std::array<std::string, 28> Person1000(Rng& r, const Person& p, const std::strin
   v[5] = p.cep;
   v[6] = p.complement;
   v[7] = p.uf;
-  v[8] = Fmt("%02d", r.Range(1, 5));
+  v[8] = Format("%02d", r.Range(1, 5));
   v[9] = RandomDate(r, 1995, 2010);
   v[10] = p.cpf;
   v[11] = p.rg;
@@ -882,7 +883,7 @@ bool WriteOtherPeople(Gen& g) {
       h.join_day = static_cast<std::int8_t>(r.Range(1, 28));
       std::array<std::string, 35> f10 = F10Values(g, k, h, r, p);
       for (std::size_t f = 0; f < 27; ++f) w.Put(std::string_view(f10[f]).substr(0, kF10Widths[f] - 1), kF10Widths[f]);
-      w.Put(Fmt("%d", r.Range(1, 9)), 3).Put(r.PerMille(200) ? p.note : "", 123).Put(" ", 1);
+      w.Put(Format("%d", r.Range(1, 9)), 3).Put(r.PerMille(200) ? p.note : "", 123).Put(" ", 1);
       if (!w.Put(r.PerMille(20) ? "+" : " ", 1).EndRecord()) return false;
     }
     return true;
@@ -892,7 +893,7 @@ bool WriteOtherPeople(Gen& g) {
     for (std::int64_t k = 0; k < count; ++k) {
       Rng r(g.opt.seed, kOtherPerson, 1000000000ULL + static_cast<std::uint64_t>(k));
       Person p = MakePerson(r, 2000);
-      if (!PutRow(w, kPerson1000Widths, Person1000(r, p, Fmt("%06lld", static_cast<long long>(k + 1))), r.PerMille(20),
+      if (!PutRow(w, kPerson1000Widths, Person1000(r, p, Format("%06lld", static_cast<long long>(k + 1))), r.PerMille(20),
                   Separated::kNo))
         return false;
     }
@@ -908,7 +909,7 @@ bool WriteOtherPeople(Gen& g) {
       p.name = k == 0 ? "Clube Recreativo " + p.family : "Sede " + p.district;
       p.phone1 = Landline(r, p.ddd) + " / " + Landline(r, p.ddd).substr(5) + " / " + Landline(r, p.ddd).substr(5);
       p.phone2 = k == 0 ? "(51) 3333-0000 fax" : Mobile(r, p.ddd);
-      if (!PutRow(w, kPerson1000Widths, Person1000(r, p, Fmt("%02lld", static_cast<long long>(k + 1))), false,
+      if (!PutRow(w, kPerson1000Widths, Person1000(r, p, Format("%02lld", static_cast<long long>(k + 1))), false,
                   Separated::kNo))
         return false;
     }
@@ -924,7 +925,7 @@ bool WriteSmallTables(Gen& g) {
     for (std::int64_t k = 0; k < 3 + g.opt.members / 50; ++k) {
       Rng r(g.opt.seed, kSmallTable, static_cast<std::uint64_t>(k));
       Person p = MakePerson(r, 1990);
-      w.Put(Fmt("%04lld", static_cast<long long>(k + 1)), 11).Put(p.name, 40);
+      w.Put(Format("%04lld", static_cast<long long>(k + 1)), 11).Put(p.name, 40);
       w.Put(r.PerMille(800) ? "S" : "N", 1).Put(RandomDate(r, 1995, g.opt.last_year), 10).Put(p.cpf, 18);
       w.Put(p.phone1, 219).Put(r.PerMille(20) ? "+" : " ", 1);
       if (!w.EndRecord()) return false;
@@ -935,7 +936,7 @@ bool WriteSmallTables(Gen& g) {
   ok = ok && Emit(g, "Zelk/Vek/C28R0.DAT", [&](RecordWriter& w) {
     for (std::int64_t k = 0; k < 3 + g.opt.members / 50; ++k) {
       Rng r(g.opt.seed, kSmallTable, 1000000000ULL + static_cast<std::uint64_t>(k));
-      w.Put(Fmt("%04lld", static_cast<long long>(k + 1)), 11).Put(r.Pick(words.charges), 40);
+      w.Put(Format("%04lld", static_cast<long long>(k + 1)), 11).Put(r.Pick(words.charges), 40);
       w.Put(FullName(r, r.PerMille(500), ""), 40).Put(RandomAmount(r, 1000, 100000), 14).Put("", 439);
       w.Put(r.PerMille(700) ? "S" : "N", 1).Put("", 454).Put(r.PerMille(20) ? "+" : " ", 1);
       if (!w.EndRecord()) return false;
@@ -950,7 +951,7 @@ bool WriteSmallTables(Gen& g) {
       std::string code = kind < 60   ? std::to_string(100 + k % 900)
                          : kind < 75 ? std::to_string(10 + k % 90)
                          : kind < 90 ? std::to_string(1000 + k)
-                                     : Fmt("%05lld", static_cast<long long>(k + 1));
+                                     : Format("%05lld", static_cast<long long>(k + 1));
       w.Put(code, 10).Put(r.Pick(words.charges), 40).Put(RandomAmount(r, 500, 90000), 14).Put("", 492);
       if (!w.Put(r.PerMille(20) ? "+" : " ", 1).EndRecord()) return false;
     }
@@ -961,10 +962,10 @@ bool WriteSmallTables(Gen& g) {
     for (std::int64_t k = 0; k < 10 + g.opt.members / 1000; ++k) {
       Rng r(g.opt.seed, kSmallTable, 3000000000ULL + static_cast<std::uint64_t>(k));
       Person p = MakePerson(r, 1990);
-      w.Put(Fmt("%05lld", static_cast<long long>(k + 1)), 19).Put(p.name, 40).Put(r.PerMille(500) ? "S" : "N", 1);
-      w.Put(p.phone1, 20).Put(Fmt("%06d", r.Range(0, 999999)), 6).Put(std::to_string(r.Range(1, 3)), 1);
-      w.Put(Fmt("%02d", r.Range(1, 12)), 2).Put(Fmt("%03d", r.Range(1, 999)), 3).Put(RandomAmount(r, 100, 9999), 5);
-      w.Put(r.PerMille(500) ? "1" : "0", 1).Put(Fmt("%02d%04d", r.Range(1, 12), g.opt.last_year), 6);
+      w.Put(Format("%05lld", static_cast<long long>(k + 1)), 19).Put(p.name, 40).Put(r.PerMille(500) ? "S" : "N", 1);
+      w.Put(p.phone1, 20).Put(Format("%06d", r.Range(0, 999999)), 6).Put(std::to_string(r.Range(1, 3)), 1);
+      w.Put(Format("%02d", r.Range(1, 12)), 2).Put(Format("%03d", r.Range(1, 999)), 3).Put(RandomAmount(r, 100, 9999), 5);
+      w.Put(r.PerMille(500) ? "1" : "0", 1).Put(Format("%02d%04d", r.Range(1, 12), g.opt.last_year), 6);
       w.Put(p.email, 195).Put(r.PerMille(20) ? "+" : " ", 1);
       if (!w.EndRecord()) return false;
     }
@@ -987,7 +988,7 @@ bool WriteNotes(Gen& g) {
         note += r.Pick(words.notes);
       }
       w.Put(r.PerMille(900) ? "1" : "2", 1).Put(g.Code(r.Below(g.opt.members)), 10);
-      w.Put(Fmt("%05lld", static_cast<long long>(note.size())), 5).Raw(note);
+      w.Put(Format("%05lld", static_cast<long long>(note.size())), 5).Raw(note);
       if (!w.EndRecord()) return false;
     }
     return true;
@@ -1003,19 +1004,19 @@ bool WriteAgenda(Gen& g) {
   std::uint64_t index = 1;
   for (int f = 0; f < 2; ++f) {
     int year = g.opt.last_year - 1 + f;
-    bool ok = Emit(g, Fmt("Zelk/Vek/R08/AG%d.DAT", year), [&](RecordWriter& w) {
+    bool ok = Emit(g, Format("Zelk/Vek/R08/AG%d.DAT", year), [&](RecordWriter& w) {
       for (std::int64_t k = 0; k < counts[static_cast<std::size_t>(f)]; ++k, ++index) {
         Rng r(g.opt.seed, kAgenda, index);
         bool appointment = r.PerMille(600);
         w.Put(appointment ? "A" : std::string(1, "BCR"[r.Below(3)]), 1).Put(g.Code(r.Below(g.opt.members)), 10);
-        w.Put(Fmt("%08lld", static_cast<long long>(k + 1)), 10).Put(RandomDate(r, year, year), 10);
-        w.Put(Fmt("%02d:%02d", r.Range(8, 20), r.Range(0, 3) * 15), 10);
+        w.Put(Format("%08lld", static_cast<long long>(k + 1)), 10).Put(RandomDate(r, year, year), 10);
+        w.Put(Format("%02d:%02d", r.Range(8, 20), r.Range(0, 3) * 15), 10);
         if (appointment) {
           int days = static_cast<int>(r.Below(10));
-          w.Put(days == 0 ? "" : Fmt("%02d", days), 2).Put("", 1).Put(r.Pick(words.notes), 40).Put("", 75);
+          w.Put(days == 0 ? "" : Format("%02d", days), 2).Put("", 1).Put(r.Pick(words.notes), 40).Put("", 75);
         } else {
-          w.Put(r.Pick(words.charges), 16).Put(RandomAmount(r, 500, 99999), 7).Put(Fmt("%02d", r.Range(1, 12)), 2);
-          w.Put(r.Pick(words.banks), 20).Put(Fmt("%05d", r.Range(1, 99999)), 5).Put("", 68);
+          w.Put(r.Pick(words.charges), 16).Put(RandomAmount(r, 500, 99999), 7).Put(Format("%02d", r.Range(1, 12)), 2);
+          w.Put(r.Pick(words.banks), 20).Put(Format("%05d", r.Range(1, 99999)), 5).Put("", 68);
         }
         if (!w.Put(r.PerMille(20) ? "+" : " ", 1).EndRecord()) return false;
       }
@@ -1107,7 +1108,7 @@ bool WriteLeftovers(Gen& g, const std::vector<int>& years_written) {
     return true;
   });
   if (ok && !years_written.empty()) {
-    ok = Emit(g, Fmt("Glebrium/REG/RM%d.DAT", years_written.front()), [&](RecordWriter& w) {
+    ok = Emit(g, Format("Glebrium/REG/RM%d.DAT", years_written.front()), [&](RecordWriter& w) {
       return w.Put(g.Code(0), 18).Put(std::string(12, ' '), 12).EndRecord();
     });
   }
@@ -1136,7 +1137,7 @@ bool MakeSampleInstallation(const std::string& root_host_folder, const SampleOpt
   if (g.root.empty()) return fail("no folder given");
   if (options.members < 1 || options.members > 50000000) return fail("the member count must be from 1 to 50000000");
   if (options.last_year < kFirstHistoryYear + 1 || options.last_year > 2100)
-    return fail(Fmt("the last year must be from %d to 2100", kFirstHistoryYear + 1));
+    return fail(Format("the last year must be from %d to 2100", kFirstHistoryYear + 1));
   g.history_end = std::min(kLastHistoryYear, options.last_year);
   g.orphans = options.members / 200;
   // Codes are zero-padded to one width; the photo table keeps nine characters.

@@ -16,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/format.h"
 #include "platform/os.h"
 
 namespace platform {
@@ -397,26 +398,11 @@ bool Stream::Write(std::string_view bytes) {
 }
 
 bool Stream::Printf(const char* format, ...) {
-  char small[512];
   va_list args;
   va_start(args, format);
-  va_list again;
-  va_copy(again, args);
-  int n = std::vsnprintf(small, sizeof small, format, args);
+  const std::string text = FormatV(format, args);
   va_end(args);
-  bool ok;
-  if (n < 0) {
-    ok = false;
-  } else if (static_cast<std::size_t>(n) < sizeof small) {
-    ok = Write(std::string_view(small, static_cast<std::size_t>(n)));
-  } else {
-    std::string big(static_cast<std::size_t>(n) + 1, '\0');
-    std::vsnprintf(big.data(), big.size(), format, again);
-    big.resize(static_cast<std::size_t>(n));
-    ok = Write(big);
-  }
-  va_end(again);
-  return ok;
+  return Write(text);
 }
 
 bool Stream::Seek(std::int64_t offset) {

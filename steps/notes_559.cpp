@@ -11,8 +11,7 @@
 #include "platform/stream.h"
 #include "steps/code_format.h"
 #include "steps/conv_log.h"
-#include "steps/layout.h"
-#include "steps/record_io.h"
+#include "steps/plumbing.h"
 #include "steps/steps.h"
 #include "store/housekeeping.h"
 #include "text/fields.h"
@@ -127,7 +126,7 @@ void LinkNotes(const std::string& path) {
     if (!notes.Load(i - 1)) break;
     notes.Set(kLinkAt, text::FormatInteger(static_cast<long long>(i)), kLinkWidth);
     if (!notes.Load(i)) break;
-    notes.Set(0, Fmt("B%-10lld", static_cast<long long>(i - 1)) + text, kLinkedNoteWidth);
+    notes.Set(0, Format("B%-10lld", static_cast<long long>(i - 1)) + text, kLinkedNoteWidth);
   }
   notes.Close();
 }
@@ -239,7 +238,7 @@ void WriteTextRecords(platform::Stream& in, RecordWriter& out) {
       body.resize(in.ReadRaw(body.data(), body.size()));
       FailOnReadError(in);
       if (m == 0 || !body.empty()) {
-        const std::string length = Fmt("%ld", m);
+        const std::string length = Format("%ld", m);
         out.Put("100", 3)
             .Spaces(10)
             .Put("110", 3)

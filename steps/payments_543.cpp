@@ -10,8 +10,7 @@
 
 #include "platform/files.h"
 #include "steps/conv_log.h"
-#include "steps/layout.h"
-#include "steps/record_io.h"
+#include "steps/plumbing.h"
 #include "steps/steps.h"
 #include "store/counters.h"
 #include "store/housekeeping.h"

@@ -15,8 +15,7 @@
 
 #include "platform/files.h"
 #include "steps/conv_log.h"
-#include "steps/layout.h"
-#include "steps/record_io.h"
+#include "steps/plumbing.h"
 #include "steps/steps.h"
 #include "store/counters.h"
 #include "store/housekeeping.h"
@@ -256,7 +255,7 @@ void WriteF14R0() {
     if (in.At(78) != ' ') {
       const std::string_view month = in.Field(78, 7);
       const text::CalendarDate d = text::MakeDate(1, month);
-      last = Fmt("%02d/", text::DaysInMonth(d.year, d.month)) + std::string(month);
+      last = Format("%02d/", text::DaysInMonth(d.year, d.month)) + std::string(month);
     }
     const std::string values[] = {first, last};
     PutRows(out, in, kF14R0, values);
@@ -349,7 +348,7 @@ void MovePhotoFolder() {
   };
   static constexpr Rename kRenames[] = {{1, "X01\\10"}, {2, "X01\\13"}, {3, "X01\\01"}, {540, "X01\\26"}};
   for (const Rename& r : kRenames) {
-    const std::string from = Fmt("X01\\%d", r.from);
+    const std::string from = Format("X01\\%d", r.from);
     if (store::Exists(from)) store::MoveFile(from, r.to);
   }
   // The folder is read once, so that the photo table's records whose photos

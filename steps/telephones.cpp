@@ -14,7 +14,7 @@
 #include "platform/files.h"
 #include "platform/stream.h"
 #include "steps/code_format.h"
-#include "steps/record_io.h"
+#include "steps/plumbing.h"
 #include "steps/steps.h"
 #include "store/housekeeping.h"
 #include "store/open.h"
@@ -60,7 +60,7 @@ constexpr std::int64_t kOldC04Size = 833;
 // One 40-byte line of FTEL1.DAT.
 std::string PhoneLine(int file_number, int type, bool appended, std::string_view key,
                       std::string_view number) {
-  return Fmt("%02d%02d%d%-10s%-23s\r\n", file_number, type, appended ? 1 : 0,
+  return Format("%02d%02d%d%-10s%-23s\r\n", file_number, type, appended ? 1 : 0,
              std::string(key).c_str(), std::string(number).c_str());
 }
 

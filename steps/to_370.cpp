@@ -17,7 +17,7 @@
 
 #include "platform/files.h"
 #include "platform/stream.h"
-#include "steps/record_io.h"
+#include "steps/plumbing.h"
 #include "steps/steps.h"
 #include "text/cp1252.h"
 #include "text/fields.h"
@@ -184,11 +184,11 @@ bool CleanYearlyFile(const std::string& path, CleanBuffers& b) {
 
 // Collects, for one year's file, each unit's tail into the entry of its key.
 bool CollectYear(platform::WorkList& list, int year) {
-  const std::string path = Fmt("Reg\\rm%d.dat", year);
+  const std::string path = Format("Reg\\rm%d.dat", year);
   platform::Stream in = store::OpenExisting(path, "rt");
   if (!in) return true;
   bool ok = true;
-  const std::string year_text = Fmt("%4d", year);
+  const std::string year_text = Format("%4d", year);
   std::string unit;
   std::string entry;
   while (in.ReadText(unit, kUnit)) {

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "platform/files.h"
-#include "steps/record_io.h"
+#include "steps/plumbing.h"
 #include "steps/steps.h"
 
 namespace steps {

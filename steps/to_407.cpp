@@ -2,7 +2,7 @@
 // configuration file Conf10.dat: bytes 190 onwards move to 570.
 #include <string>
 
-#include "steps/record_io.h"
+#include "steps/plumbing.h"
 #include "steps/steps.h"
 
 namespace steps {

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "platform/files.h"
-#include "steps/record_io.h"
+#include "steps/plumbing.h"
 #include "store/changes.h"
 #include "steps/steps.h"
 #include "text/numbers.h"

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "platform/files.h"
-#include "steps/record_io.h"
+#include "steps/plumbing.h"
 #include "steps/steps.h"
 #include "text/fields.h"
 #include "text/numbers.h"

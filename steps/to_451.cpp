@@ -6,8 +6,7 @@
 #include <string_view>
 
 #include "platform/files.h"
-#include "steps/layout.h"
-#include "steps/record_io.h"
+#include "steps/plumbing.h"
 #include "steps/steps.h"
 #include "text/fields.h"
 #include "text/numbers.h"

@@ -17,7 +17,7 @@
 #include "platform/files.h"
 #include "platform/ui.h"
 #include "platform/worklist.h"
-#include "steps/record_io.h"
+#include "steps/plumbing.h"
 #include "steps/steps.h"
 #include "text/cp1252.h"
 #include "text/fields.h"
@@ -236,7 +236,7 @@ bool BuildGrids(platform::Ui& dlg, platform::WorkList& grids) {
     const long progress = entries > 0 ? std::min(100L, number * 100 / entries) : number;
     if (progress != shown) {
       shown = progress;
-      dlg.SetStatus(entries > 0 ? Fmt("%ld %%", progress) : text::FormatInteger(progress));
+      dlg.SetStatus(entries > 0 ? Format("%ld %%", progress) : text::FormatInteger(progress));
     }
 
     long period = text::ParseLong(in.Field(44, 2));

@@ -2,7 +2,7 @@
 #include <vector>
 
 #include "platform/files.h"
-#include "steps/record_io.h"
+#include "store/record_io.h"
 #include "steps/steps.h"
 #include "tests/support/sandbox.h"
 

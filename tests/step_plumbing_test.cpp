@@ -5,15 +5,16 @@
 
 #include "platform/files.h"
 #include "steps/conv_log.h"
-#include "steps/record_io.h"
+#include "platform/format.h"
+#include "store/record_io.h"
 #include "steps/steps.h"
 #include "tests/support/sandbox.h"
 
 namespace {
 
-using steps::RecordPatcher;
-using steps::RecordReader;
-using steps::RecordWriter;
+using store::RecordPatcher;
+using store::RecordReader;
+using store::RecordWriter;
 using vektest::Pad;
 
 class RecordIoTest : public vektest::SandboxTest {};
@@ -53,7 +54,7 @@ TEST_F(RecordIoTest, WriterKeepsEveryRecordAtItsLengthAndNamesTheFileOnlyWhenDon
   {
     RecordWriter out("NEW.DAT", RecordWriter::Mode::kCreate);
     ASSERT_TRUE(out);
-    out.Put("abc", 5).PutRight("7", 3).Put("too long for it", 4).Spaces(2).Put(steps::Fmt("%05ld", 42L), 5);
+    out.Put("abc", 5).PutRight("7", 3).Put("too long for it", 4).Spaces(2).Put(platform::Format("%05ld", 42L), 5);
     EXPECT_TRUE(out.EndRecord());
     out.Put("x", 19);
     EXPECT_TRUE(out.EndRecord());
@@ -159,7 +160,7 @@ TEST_F(RecordIoTest, AWriterDroppedWithoutCloseLeavesTheFileAsItFoundIt) {
 TEST_F(RecordIoTest, PatcherChangesOnlyWhatItSetsAcrossManyRecords) {
   // 700 records of 1000 bytes span several read windows.
   std::string file;
-  for (int i = 0; i < 700; ++i) file += Pad(steps::Fmt("%05d", i), 999) + (i % 7 == 3 ? "+" : " ");
+  for (int i = 0; i < 700; ++i) file += Pad(platform::Format("%05d", i), 999) + (i % 7 == 3 ? "+" : " ");
   box.Write("BIG.DAT", file + "tail");
   platform::SetReadOnly("BIG.DAT", true);
   {
@@ -176,8 +177,8 @@ TEST_F(RecordIoTest, PatcherChangesOnlyWhatItSetsAcrossManyRecords) {
   }
   std::string expected;
   for (int i = 0; i < 700; ++i) {
-    std::string rec = Pad(steps::Fmt("%05d", i), 999) + (i % 7 == 3 ? "+" : " ");
-    if (i % 7 != 3) rec.replace(500, 10, Pad(steps::Fmt("%05d", i), 10));
+    std::string rec = Pad(platform::Format("%05d", i), 999) + (i % 7 == 3 ? "+" : " ");
+    if (i % 7 != 3) rec.replace(500, 10, Pad(platform::Format("%05d", i), 10));
     expected += rec;
   }
   expected += "tail      short";
@@ -189,7 +190,7 @@ TEST_F(RecordIoTest, PatcherAsksBeforeEveryWriteAndKeepsTheFileWhenRefused) {
   // 600 records of 1000 bytes: three windows. The hook lets the first write
   // through and refuses the second; from then on nothing reaches the file.
   std::string file;
-  for (int i = 0; i < 600; ++i) file += Pad(steps::Fmt("%05d", i), 1000);
+  for (int i = 0; i < 600; ++i) file += Pad(platform::Format("%05d", i), 1000);
   box.Write("BIG.DAT", file);
   int asked = 0;
   std::int64_t first_unwritten = -1;  // the record being loaded at the first write
@@ -210,7 +211,7 @@ TEST_F(RecordIoTest, PatcherAsksBeforeEveryWriteAndKeepsTheFileWhenRefused) {
   ASSERT_LT(first_unwritten, 600);
   std::string expected;
   for (int i = 0; i < 600; ++i) {
-    std::string rec = Pad(steps::Fmt("%05d", i), 1000);
+    std::string rec = Pad(platform::Format("%05d", i), 1000);
     if (i < first_unwritten) rec[900] = 'x';
     expected += rec;
   }

@@ -15,7 +15,7 @@
 #include <string_view>
 
 #include "platform/stream.h"
-#include "steps/record_io.h"
+#include "store/record_io.h"
 #include "store/open.h"
 #include "store/records.h"
 #include "tests/fuzz/fuzz_support.h"

@@ -9,9 +9,9 @@
 #include <string>
 #include <string_view>
 
-#include "steps/record_io.h"
+#include "store/record_io.h"
 
-namespace steps {
+namespace store {
 
 struct Row {
   enum Kind { kSource, kText, kValue };
@@ -42,4 +42,4 @@ constexpr std::size_t RecordLength(std::span<const Row> rows) {
 void PutRows(RecordWriter& out, const LoadedRecord& in, std::span<const Row> rows,
              std::span<const std::string> values = {});
 
-}  // namespace steps
+}  // namespace store

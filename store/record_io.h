@@ -27,10 +27,7 @@
 #include "store/changes.h"
 #include "store/records.h"
 
-namespace steps {
-
-// printf into a std::string; the record layouts are print formats.
-std::string Fmt(const char* format, ...) __attribute__((format(printf, 1, 2)));
+namespace store {
 
 // The record that a reader or a patcher has loaded, and its fields.
 class LoadedRecord {
@@ -42,7 +39,7 @@ class LoadedRecord {
   bool deleted() const;
   // The flag byte as a new record of the same kind carries it: "+" for a
   // deleted record, a space for a live one.
-  std::string_view flag() const { return deleted() ? std::string_view(&store::kDeletedFlag, 1) : " "; }
+  std::string_view flag() const { return deleted() ? std::string_view(&kDeletedFlag, 1) : " "; }
   // The bytes of a field, as far as the record holds them.
   std::string_view Field(std::size_t offset, std::size_t width) const;
   // The field without its trailing spaces.
@@ -112,7 +109,7 @@ class RecordWriter {
 
  private:
   std::string path_;
-  std::optional<store::StagedFile> staged_;
+  std::optional<StagedFile> staged_;
   platform::Stream out_;
   std::string rec_;
   std::int64_t records_ = 0;
@@ -156,7 +153,7 @@ class RecordPatcher : public LoadedRecord {
   bool FlushWindow();
 
   std::string path_;
-  std::optional<store::StagedFile> staged_;  // once something changed
+  std::optional<StagedFile> staged_;  // once something changed
   platform::Stream io_;
   std::string window_;  // records window_first_ onwards, with the changes
   std::int64_t window_first_ = -1;
@@ -168,28 +165,4 @@ class RecordPatcher : public LoadedRecord {
   bool store_refused_ = false;
 };
 
-// What WriteNewFile did.
-enum class NewFile {
-  kExists,    // the target was there already: nothing done
-  kNoSource,  // there is no source: no target made
-  kWritten,
-};
-
-// Writes a new file from the live records of a source, only while the target
-// is missing; `convert(in, out)` puts the new record (or records) of each live
-// source record. The source is closed when this returns.
-template <typename Convert>
-NewFile WriteNewFile(std::string_view source, std::size_t source_length, std::string_view target, Convert convert) {
-  if (store::Exists(target)) return NewFile::kExists;
-  RecordReader in(source, source_length);
-  if (!in) return NewFile::kNoSource;
-  RecordWriter out(target, RecordWriter::Mode::kCreate);
-  for (std::int64_t i = 0; in.Load(i); ++i) {
-    if (!in.deleted()) convert(in, out);
-  }
-  in.Close();
-  out.Close();
-  return NewFile::kWritten;
-}
-
-}  // namespace steps
+}  // namespace store

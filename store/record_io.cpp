@@ -1,32 +1,14 @@
-#include "steps/record_io.h"
-#include "steps/layout.h"
+#include "store/record_io.h"
+#include "store/layout.h"
 
 #include <algorithm>
-#include <cstdarg>
-#include <cstdio>
 #include <vector>
 
 #include "platform/files.h"
 #include "store/open.h"
 #include "store/records.h"
 
-namespace steps {
-
-std::string Fmt(const char* format, ...) {
-  char small[256];
-  va_list args;
-  va_start(args, format);
-  int n = std::vsnprintf(small, sizeof small, format, args);
-  va_end(args);
-  if (n < 0) return {};
-  if (static_cast<std::size_t>(n) < sizeof small) return std::string(small, static_cast<std::size_t>(n));
-  std::string out(static_cast<std::size_t>(n) + 1, '\0');
-  va_start(args, format);
-  std::vsnprintf(out.data(), out.size(), format, args);
-  va_end(args);
-  out.resize(static_cast<std::size_t>(n));
-  return out;
-}
+namespace store {
 
 namespace {
 
@@ -45,7 +27,7 @@ std::string_view TrimTail(std::string_view v) {
 
 // ---- RecordReader -------------------------------------------------------
 
-bool LoadedRecord::deleted() const { return rec_.size() == length_ && rec_.back() == store::kDeletedFlag; }
+bool LoadedRecord::deleted() const { return rec_.size() == length_ && rec_.back() == kDeletedFlag; }
 
 std::string_view LoadedRecord::Field(std::size_t offset, std::size_t width) const {
   return Slice(rec_, offset, width);
@@ -62,7 +44,7 @@ std::string_view LoadedRecord::TrimmedView(std::size_t offset, std::size_t width
 char LoadedRecord::At(std::size_t offset) const { return offset < rec_.size() ? rec_[offset] : ' '; }
 
 RecordReader::RecordReader(std::string_view path, std::size_t record_length)
-    : LoadedRecord(record_length), path_(path), in_(store::OpenExisting(path, "rb")) {}
+    : LoadedRecord(record_length), path_(path), in_(OpenExisting(path, "rb")) {}
 
 bool RecordReader::Load(std::int64_t i) {
   rec_ = {};
@@ -71,7 +53,7 @@ bool RecordReader::Load(std::int64_t i) {
   if (!in_.Seek(i * static_cast<std::int64_t>(length_))) return false;
   buf_.resize(length_);
   buf_.resize(in_.ReadRaw(buf_.data(), length_));
-  if (in_.error().kind != platform::ErrorKind::kNone) store::Fail(store::FileError::Action::kRead, path_, in_.error());
+  if (in_.error().kind != platform::ErrorKind::kNone) Fail(FileError::Action::kRead, path_, in_.error());
   rec_ = buf_;
   return !rec_.empty();
 }
@@ -79,20 +61,19 @@ bool RecordReader::Load(std::int64_t i) {
 // ---- RecordWriter -------------------------------------------------------
 
 RecordWriter::RecordWriter(std::string_view path, Mode mode, bool text_mode) : path_(path) {
-  using store::FileError;
   const bool append = mode == Mode::kAppend;
-  store::RefuseSpecialTarget(path);
-  if (!append && store::Exists(path) && store::IsReadOnly(path)) {
+  RefuseSpecialTarget(path);
+  if (!append && Exists(path) && IsReadOnly(path)) {
     platform::SystemError read_only;
     read_only.kind = platform::ErrorKind::kDenied;
     read_only.text = "the file is read-only";
-    store::Fail(FileError::Action::kReplace, path, read_only);
+    Fail(FileError::Action::kReplace, path, read_only);
   }
-  staged_.emplace(path, append ? store::StagedFile::Start::kCurrent : store::StagedFile::Start::kEmpty);
-  if (append) written_ = std::max<std::int64_t>(0, store::FileSize(path));
+  staged_.emplace(path, append ? StagedFile::Start::kCurrent : StagedFile::Start::kEmpty);
+  if (append) written_ = std::max<std::int64_t>(0, FileSize(path));
   platform::ClearLastError();
   out_ = platform::Stream::Open(staged_->path(), append ? (text_mode ? "at" : "ab") : (text_mode ? "wt" : "wb"));
-  if (!out_) store::Fail(append ? FileError::Action::kOpen : FileError::Action::kCreate, path);
+  if (!out_) Fail(append ? FileError::Action::kOpen : FileError::Action::kCreate, path);
   // Nothing reads a new file before it gets its name: its buffers can be
   // written while the next records are built.
   if (!append) out_.WriteBehind();
@@ -130,11 +111,11 @@ RecordWriter& RecordWriter::Raw(std::string_view bytes) {
 bool RecordWriter::EndRecord() {
   // No data file grows past the size that the product opens.
   written_ += static_cast<std::int64_t>(rec_.size());
-  if (written_ > store::kHardSizeLimit) {
-    store::Fail(store::FileError::Action::kWrite, path_,
+  if (written_ > kHardSizeLimit) {
+    Fail(FileError::Action::kWrite, path_,
                 platform::SystemError{platform::ErrorKind::kTooLarge, 0, "more than 2,000,000,000 bytes"});
   }
-  if (!out_.Write(rec_)) store::Fail(store::FileError::Action::kWrite, path_, out_.error());
+  if (!out_.Write(rec_)) Fail(FileError::Action::kWrite, path_, out_.error());
   rec_.clear();
   ++records_;
   return true;
@@ -143,10 +124,10 @@ bool RecordWriter::EndRecord() {
 bool RecordWriter::Close(std::string_view keep_old_as) {
   if (!out_) return false;
   if (!rec_.empty()) EndRecord();
-  if (!out_.Close()) store::Fail(store::FileError::Action::kWrite, path_, out_.error());
+  if (!out_.Close()) Fail(FileError::Action::kWrite, path_, out_.error());
   // The old file is kept under the other name when that is free; otherwise
   // the new one replaces it.
-  if (!keep_old_as.empty() && store::Exists(path_)) store::MoveFile(path_, keep_old_as);
+  if (!keep_old_as.empty() && Exists(path_)) MoveFile(path_, keep_old_as);
   staged_->Keep();
   staged_.reset();
   return true;
@@ -164,16 +145,16 @@ constexpr std::size_t kWindowBytes = 1 << 18;
 
 RecordPatcher::RecordPatcher(std::string_view path, std::size_t record_length)
     : LoadedRecord(record_length), path_(path) {
-  if (store::Exists(path)) store::MakeWritable(path);
-  io_ = store::OpenExisting(path, "rb");
+  if (Exists(path)) MakeWritable(path);
+  io_ = OpenExisting(path, "rb");
 }
 
 RecordPatcher::~RecordPatcher() {
   if (!io_) return;
   try {
     Close();
-  } catch (const store::FileError& e) {
-    store::NoteFailure(e);
+  } catch (const FileError& e) {
+    NoteFailure(e);
   }
 }
 
@@ -189,16 +170,16 @@ bool RecordPatcher::FlushWindow() {
   if (!staged_) {
     // The first change: from here on the patcher works on the staged copy,
     // which holds what the window was read from.
-    staged_.emplace(path_, store::StagedFile::Start::kCurrent);
+    staged_.emplace(path_, StagedFile::Start::kCurrent);
     staged_->Keep();
     static_cast<void>(io_.Close());
     platform::ClearLastError();
     io_ = platform::Stream::Open(staged_->path(), "r+b");
-    if (!io_) store::Fail(store::FileError::Action::kOpen, path_);
+    if (!io_) Fail(FileError::Action::kOpen, path_);
   }
   if (!io_.Seek(window_first_ * static_cast<std::int64_t>(length_) + static_cast<std::int64_t>(begin)) ||
       !io_.Write(std::string_view(window_).substr(begin, end - begin))) {
-    store::Fail(store::FileError::Action::kWrite, path_, io_.error());
+    Fail(FileError::Action::kWrite, path_, io_.error());
   }
   return true;
 }
@@ -220,7 +201,7 @@ bool RecordPatcher::Load(std::int64_t i) {
     // The window keeps its size from one read to the next (no clearing).
     window_.resize(static_cast<std::size_t>(per_window) * length_);
     window_.resize(io_.ReadRaw(window_.data(), window_.size()));
-    if (io_.error().kind != platform::ErrorKind::kNone) store::Fail(store::FileError::Action::kRead, path_, io_.error());
+    if (io_.error().kind != platform::ErrorKind::kNone) Fail(FileError::Action::kRead, path_, io_.error());
     if (window_.empty()) return false;
   }
   at_ = static_cast<std::size_t>(i - window_first_) * length_;
@@ -268,7 +249,7 @@ bool RecordPatcher::Close() {
   if (!io_) return false;
   FlushWindow();
   const bool refused = store_refused_;
-  if (!io_.Close()) store::Fail(store::FileError::Action::kWrite, path_, io_.error());
+  if (!io_.Close()) Fail(FileError::Action::kWrite, path_, io_.error());
   io_ = platform::Stream();
   return !refused;
 }
@@ -287,4 +268,4 @@ void PutRows(RecordWriter& out, const LoadedRecord& in, std::span<const Row> row
   out.EndRecord();
 }
 
-}  // namespace steps
+}  // namespace store

@@ -1,0 +1,52 @@
+// The plumbing that every conversion step shares: the store's record layer
+// under its short names, and the one way a step makes a new file from an old
+// one.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "platform/format.h"
+#include "store/layout.h"
+#include "store/record_io.h"
+
+namespace steps {
+
+using platform::Format;
+using store::Blank;
+using store::LoadedRecord;
+using store::PutRows;
+using store::RecordLength;
+using store::RecordPatcher;
+using store::RecordReader;
+using store::RecordWriter;
+using store::Row;
+using store::Src;
+using store::Text;
+using store::Value;
+
+// What WriteNewFile did.
+enum class NewFile {
+  kExists,    // the target was there already: nothing done
+  kNoSource,  // there is no source: no target made
+  kWritten,
+};
+
+// Writes a new file from the live records of a source, only while the target
+// is missing; `convert(in, out)` puts the new record (or records) of each live
+// source record. The source is closed when this returns.
+template <typename Convert>
+NewFile WriteNewFile(std::string_view source, std::size_t source_length, std::string_view target, Convert convert) {
+  if (store::Exists(target)) return NewFile::kExists;
+  RecordReader in(source, source_length);
+  if (!in) return NewFile::kNoSource;
+  RecordWriter out(target, RecordWriter::Mode::kCreate);
+  for (std::int64_t i = 0; in.Load(i); ++i) {
+    if (!in.deleted()) convert(in, out);
+  }
+  in.Close();
+  out.Close();
+  return NewFile::kWritten;
+}
+
+}  // namespace steps
