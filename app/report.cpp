@@ -13,29 +13,11 @@
 #include "platform/ui.h"
 #include "steps/steps.h"
 #include "store/changes.h"
+#include "store/files.h"
 
 namespace app {
 
 namespace {
-
-// Record lengths of the files that the conversion writes or keeps, by name
-// pattern (path in the data folder, wildcards, no regard to case).
-struct KnownFile {
-  std::string_view pattern;
-  std::int64_t length;
-};
-constexpr std::array<KnownFile, 38> kKnownFiles = {{
-    {"F00R0.DAT", 1000}, {"F01R0.DAT", 814},  {"F02R1.DAT", 1000}, {"F03R0.DAT", 455},
-    {"F08R1.DAT", 1000}, {"F09R0.DAT", 815},  {"F10R2.DAT", 897},  {"F10R3.DAT", 1501},
-    {"F10R4.DAT", 1000}, {"F10R4_469.BAK", 1000}, {"F11R2.DAT", 1581}, {"F11R3.DAT", 1000},
-    {"F13R0.DAT", 897},  {"F13R1.DAT", 1000}, {"F14R0.DAT", 311},  {"F15R0.DAT", 300},
-    {"F15R1.DAT", 900},  {"F17.DAT", 896},    {"F17R0.DAT", 1000}, {"F18R0.DAT", 575},
-    {"F18R1.DAT", 547},  {"F18R2.DAT", 810},  {"F19.DAT", 300},    {"F22.DAT", 113},
-    {"F22.BAK", 113},    {"F24.DAT", 60},     {"F25R0.DAT", 557},  {"F26R0.DAT", 1000},
-    {"F28R0.DAT", 1000}, {"F31.DAT", 172},    {"F32.DAT", 260},    {"F34.DAT", 30},
-    {"F40.DAT", 500},    {"FTEL1.DAT", 40},   {"R33\\L33*.DAT", 260}, {"REG04\\*.DAT", 113},
-    {"R50\\*.DAT", 230}, {"REG01\\*.DAT", 79},
-}};
 
 std::string Upper(std::string_view s) {
   std::string u(s);
@@ -77,15 +59,17 @@ std::string Shown(const std::string& path) {
 }
 
 std::optional<std::int64_t> RecordLengthOf(const std::string& path) {
-  for (const KnownFile& f : kKnownFiles) {
-    std::string_view pattern = f.pattern;
+  // Names in the catalogue are patterns: a path in the data folder,
+  // wildcards, no regard to case.
+  for (const store::RecordFile& f : store::files::kConverted) {
+    std::string_view pattern = f.name;
     std::size_t slash = pattern.rfind('\\');
     std::size_t pslash = path.rfind('\\');
     std::string_view folder = slash == std::string_view::npos ? "" : pattern.substr(0, slash);
     std::string_view name = slash == std::string_view::npos ? pattern : pattern.substr(slash + 1);
     std::string path_folder = pslash == std::string::npos ? "" : path.substr(0, pslash);
     std::string path_name = pslash == std::string::npos ? path : path.substr(pslash + 1);
-    if (Upper(folder) == Upper(path_folder) && platform::WildcardMatch(name, path_name)) return f.length;
+    if (Upper(folder) == Upper(path_folder) && platform::WildcardMatch(name, path_name)) return static_cast<std::int64_t>(f.length);
   }
   return std::nullopt;
 }

@@ -24,29 +24,30 @@ namespace steps {
 
 namespace {
 
+namespace files = store::files;
+namespace person = store::person;
+
 struct PhoneFile {
-  const char* name;
+  store::RecordFile file;
   int number;  // written into FTEL1.DAT
-  std::size_t length;
 };
 
 // In this order.
 constexpr std::array<PhoneFile, 5> kPhoneFiles = {{
-    {"F00R0.DAT", 0, 1000},
-    {"F01R0.DAT", 1, 814},
-    {"F02R1.DAT", 2, 1000},
-    {"F09R0.DAT", 9, 815},
-    {"F10R4.DAT", 10, 1000},
+    {files::kF00R0, 0},
+    {files::kF01R0, 1},
+    {files::kF02R1, 2},
+    {files::kF09R0, 9},
+    {files::kF10R4, 10},
 }};
 
-constexpr char kPhoneList[] = "FTEL1.DAT";
+constexpr std::string_view kPhoneList = files::kPhoneList.name;
 
 constexpr std::size_t kKeyWidth = 10;
-constexpr std::size_t kFirstAt = 290;
-constexpr std::size_t kFirstOldWidth = 41;
-constexpr std::size_t kFirstWidth = 37;
-constexpr std::size_t kSecondAt = 331;
-constexpr std::size_t kSecondWidth = 23;
+constexpr store::Field kFirst = person::kFirstPhone;
+constexpr std::size_t kFirstWidth = 37;  // what the first number keeps of its field
+// Only this much of the second number is read, and blanked.
+constexpr store::Field kSecond{person::kSecondPhone.offset, 23};
 constexpr std::string_view kSeparator = " / ";
 
 constexpr int kOverflowLine = 1;
@@ -69,7 +70,7 @@ void FailOnWriteError(const platform::Stream& list) {
 }
 
 void MigrateFile(const PhoneFile& file, platform::Stream& list) {
-  RecordPatcher records(file.name, file.length);
+  RecordPatcher records(file.file);
   if (!records) return;
   // The record gives text up only once the list holds it: the list is flushed
   // before every write of changed records.
@@ -79,8 +80,8 @@ void MigrateFile(const PhoneFile& file, platform::Stream& list) {
   });
   for (std::int64_t i = 0; records.Load(i); ++i) {
     const std::string_view key = records.Field(0, kKeyWidth);
-    const std::string first = records.Trimmed(kFirstAt, kFirstOldWidth);
-    std::string second = records.Trimmed(kSecondAt, kSecondWidth);
+    const std::string first = records.Trimmed(kFirst);
+    std::string second = records.Trimmed(kSecond);
     // A second number that only repeats the start of the first adds nothing.
     if (text::EqualNoCase(first, second, second.size())) second.clear();
 
@@ -95,9 +96,9 @@ void MigrateFile(const PhoneFile& file, platform::Stream& list) {
     if (lines.empty()) continue;
     if (!list.Write(lines)) FailOnWriteError(list);
 
-    if (overflow) records.Set(kFirstAt + kFirstWidth, "", kFirstOldWidth - kFirstWidth);
-    if (append) records.Set(kFirstAt + first.size(), std::string(kSeparator) + second);
-    if (!second.empty()) records.Set(kSecondAt, "", kSecondWidth);
+    if (overflow) records.Set(kFirst.offset + kFirstWidth, "", kFirst.width - kFirstWidth);
+    if (append) records.Set(kFirst.offset + first.size(), std::string(kSeparator) + second);
+    if (!second.empty()) records.Set(kSecond, "");
   }
   records.Close();
 }

@@ -26,10 +26,13 @@
 namespace steps {
 namespace {
 
-constexpr std::size_t kRecordLength = 1000;  // F10R4.DAT
-constexpr std::size_t kEntryLength = 113;    // F22.DAT
-constexpr std::size_t kCodeWidth = 10;
-constexpr std::size_t kDateWidth = 10;
+namespace files = store::files;
+namespace member435 = store::member435;
+namespace member469 = store::member469;
+namespace due_entry = store::due_entry;
+
+constexpr std::size_t kCodeWidth = due_entry::kCode.width;
+constexpr std::size_t kDateWidth = member469::kGridStart.width;
 constexpr std::size_t kMarks = 240;          // twenty years of months
 constexpr std::size_t kMarksAt = kCodeWidth + kDateWidth;
 constexpr std::size_t kPacked = kMarks / 6;
@@ -70,12 +73,12 @@ std::string_view PeriodWord(long period) {
 
 // Reads the kinds of all live records with a period and a value into list A.
 bool CollectKinds(platform::WorkList& kinds) {
-  RecordReader in("F10R4.DAT", kRecordLength);
+  RecordReader in(files::kF10R4);
   if (!in) return false;
-  for (std::int64_t i = 0; in.Load(i) && in.bytes().size() > 826; ++i) {
+  for (std::int64_t i = 0; in.Load(i) && in.bytes().size() > member435::kPeriodCode.offset; ++i) {
     if (in.deleted()) continue;
-    std::string_view period = in.Field(826, 2);
-    std::string_view value = in.Field(828, 16);
+    std::string_view period = in.Field(member435::kPeriodCode);
+    std::string_view value = in.Field(member435::kValue);
     if (text::ParseLong(period) <= 0 || text::ParseDecimal(value) <= 0) continue;
     std::string key = KindKey(period, value);
     if (kinds.FindExact(key) < 0) kinds.Add(key);
@@ -84,7 +87,7 @@ bool CollectKinds(platform::WorkList& kinds) {
 }
 
 void WriteKindTable(const platform::WorkList& kinds) {
-  RecordWriter out("F31.DAT", RecordWriter::Mode::kAppend);
+  RecordWriter out(files::kF31.name, RecordWriter::Mode::kAppend);
   if (!out) return;
   for (int k = 0; k < kinds.Count(); ++k) {
     const std::string& key = *kinds.Get(k);
@@ -108,12 +111,6 @@ long MonthNumber(const text::CalendarDate& d) { return d.year * 12L + d.month - 
 // Months from a to b (negative when b is earlier).
 long MonthsBetween(const text::CalendarDate& a, const text::CalendarDate& b) {
   return MonthNumber(b) - MonthNumber(a);
-}
-
-std::string Padded(std::string_view s, std::size_t width) {
-  std::string out(s.substr(0, width));
-  out.resize(width, ' ');
-  return out;
 }
 
 // The grid line of one record code while its entries are merged. The entries
@@ -188,7 +185,7 @@ class OpenGrid {
     at_ = grids_.FindPrefix(code_, kCodeWidth);
     started_ = at_ >= 0;
     if (started_) {
-      const std::string line = Padded(*grids_.Get(at_), kMarksAt + kMarks);
+      const std::string line = text::Padded(*grids_.Get(at_), kMarksAt + kMarks);
       start_ = line.substr(kCodeWidth, kDateWidth);
       start_date_ = text::ParseDate(start_);
       marks_ = line.substr(kMarksAt, kMarks);
@@ -198,7 +195,7 @@ class OpenGrid {
   }
 
   void SetStart(text::CalendarDate date) {
-    start_ = Padded(text::FormatDate(date), kDateWidth);
+    start_ = text::Padded(text::FormatDate(date), kDateWidth);
     // The grid's start as a later entry compares with it: the date as written.
     start_date_ = text::ParseDate(start_);
   }
@@ -215,15 +212,15 @@ class OpenGrid {
 // Builds the grid lines from the open entries of F22.DAT. False when the file
 // could not be read.
 bool BuildGrids(platform::Ui& dlg, platform::WorkList& grids) {
-  RecordReader in("F22.DAT", kEntryLength);
+  RecordReader in(files::kF22);
   if (!in) return false;
-  const long entries = static_cast<long>(std::max<std::int64_t>(0, store::FileSize("F22.DAT")) /
-                                         static_cast<std::int64_t>(kEntryLength));
+  const long entries = static_cast<long>(std::max<std::int64_t>(0, store::FileSize(files::kF22.name)) /
+                                         static_cast<std::int64_t>(files::kF22.length));
   long shown = -1;
   OpenGrid grid(grids);
   for (std::int64_t i = 0; in.Load(i); ++i) {
     if (in.deleted()) continue;
-    text::CalendarDate date = text::ParseDate(in.Field(20, 10));
+    text::CalendarDate date = text::ParseDate(in.Field(due_entry::kDate));
     if (date.year < kFirstGridYear) continue;
     if (date.month == 13) date.month = 12;
     // A month outside the calendar has no place in a grid.
@@ -239,14 +236,14 @@ bool BuildGrids(platform::Ui& dlg, platform::WorkList& grids) {
       dlg.SetStatus(entries > 0 ? Format("%ld %%", progress) : text::FormatInteger(progress));
     }
 
-    long period = text::ParseLong(in.Field(44, 2));
+    long period = text::ParseLong(in.Field(due_entry::kPeriodCode));
     if (period < 1 || period > 12) period = 1;
     // A yearly entry stands for the whole calendar year.
     if (period == 12) {
       date.day = 1;
       date.month = 1;
     }
-    grid.Merge(Padded(in.Field(0, kCodeWidth), kCodeWidth), date, static_cast<std::size_t>(period));
+    grid.Merge(text::Padded(in.Field(due_entry::kCode), kCodeWidth), date, static_cast<std::size_t>(period));
   }
   grid.Close();
   return true;
@@ -269,12 +266,13 @@ std::string PackMarks(std::string_view marks) {
   return out;
 }
 
-// The start of an empty grid: the first of the month after the date at 844
+// The start of an empty grid: the first of the month after the start date
 // (for a yearly record the next 1 January), or today.
 std::string EmptyGridStart(const LoadedRecord& rec, long period) {
   // Only a whole date: "1/3/2009" would give a month made up from its pieces.
-  if (text::IsDigitChar(static_cast<unsigned char>(rec.At(844))) && rec.TrimmedView(844, 10).size() == 10) {
-    text::CalendarDate d = text::ParseDate(rec.Field(844, 10));
+  constexpr store::Field kStart = member435::kStartDate;
+  if (text::IsDigitChar(static_cast<unsigned char>(rec.At(kStart.offset))) && rec.TrimmedView(kStart).size() == kStart.width) {
+    text::CalendarDate d = text::ParseDate(rec.Field(kStart));
     if (d.month == 13) d.month = 12;
     if (d.year >= 1 && d.year < 9999 && d.month >= 1 && d.month <= 12) {
       d.day = 1;
@@ -303,10 +301,10 @@ int KindNumber(const platform::WorkList& kinds, std::string_view period, std::st
 // record; the old file becomes F10R4_469.BAK, or is deleted when that name is
 // taken. False when the new file could not be written (the old one stays).
 bool RewriteRecords(platform::Ui& dlg, platform::WorkList& kinds, platform::WorkList& grids) {
-  RecordReader in("F10R4.DAT", kRecordLength);
+  RecordReader in(files::kF10R4);
   if (!in) return false;
-  if (store::IsReadOnly("F10R4.DAT")) store::SetReadOnly("F10R4.DAT", false);
-  RecordWriter out("F10R4.DAT", RecordWriter::Mode::kCreate);
+  if (store::IsReadOnly(files::kF10R4.name)) store::SetReadOnly(files::kF10R4.name, false);
+  RecordWriter out(files::kF10R4.name, RecordWriter::Mode::kCreate);
   if (!out) return false;
   // A grid line serves the first record of its code only. Lines are marked
   // as taken rather than deleted: there is one line per code, so a later
@@ -319,13 +317,13 @@ bool RewriteRecords(platform::Ui& dlg, platform::WorkList& kinds, platform::Work
       out.Raw(in.bytes()).EndRecord();
       continue;
     }
-    const std::string_view period = in.Field(826, 2);
+    const std::string_view period = in.Field(member435::kPeriodCode);
     std::string start;
     std::string marks;
-    const int at = grids.FindPrefix(Padded(in.Field(0, kCodeWidth), kCodeWidth), kCodeWidth);
+    const int at = grids.FindPrefix(text::Padded(in.Field(0, kCodeWidth), kCodeWidth), kCodeWidth);
     if (at >= 0 && !taken[static_cast<std::size_t>(at)]) {
       taken[static_cast<std::size_t>(at)] = true;
-      const std::string line = Padded(*grids.Get(at), kMarksAt + kMarks);
+      const std::string line = text::Padded(*grids.Get(at), kMarksAt + kMarks);
       start = line.substr(kCodeWidth, kDateWidth);
       marks = line.substr(kMarksAt, kMarks);
     } else {
@@ -344,11 +342,11 @@ bool RewriteRecords(platform::Ui& dlg, platform::WorkList& kinds, platform::Work
         .EndRecord();
   }
   in.Close();
-  return out.Close("F10R4_469.BAK");
+  return out.Close(files::kF10R4Backup.name);
 }
 
 bool GuardOpen() {
-  if (store::Exists("F31.DAT")) return false;
+  if (store::Exists(files::kF31.name)) return false;
   for (const platform::FindEntry& e : store::FindFiles("F14R*.DAT")) {
     if (!(e.attributes & platform::kAttrFolder)) return false;
   }
@@ -375,13 +373,13 @@ void MigrateTo469(platform::Ui& dlg) {
     // The old file becomes the backup as the new one takes its name.
     grids_stored = RewriteRecords(dlg, kinds, grids);
   } else {
-    store::CopyFile("F10R4.DAT", "F10R4_469.BAK", /*fail_if_exists=*/true);
+    store::CopyFile(files::kF10R4.name, files::kF10R4Backup.name, /*fail_if_exists=*/true);
   }
 
   // F22.DAT is replaced by the grids. It goes to F22.BAK; when that name is
   // taken it is deleted, but only once the grids are safely in F10R4.DAT.
-  if (have_entries && !store::MoveFile("F22.DAT", "F22.BAK") && grids_stored) {
-    store::DeleteFile("F22.DAT");
+  if (have_entries && !store::MoveFile(files::kF22.name, files::kF22Backup.name) && grids_stored) {
+    store::DeleteFile(files::kF22.name);
   }
 }
 

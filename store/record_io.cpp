@@ -7,6 +7,7 @@
 #include "platform/files.h"
 #include "store/open.h"
 #include "store/records.h"
+#include "text/fields.h"
 
 namespace store {
 
@@ -17,11 +18,6 @@ std::string_view Slice(std::string_view rec, std::size_t offset, std::size_t wid
   return rec.substr(offset, width);
 }
 
-std::string_view TrimTail(std::string_view v) {
-  std::size_t n = v.size();
-  while (n > 0 && v[n - 1] == ' ') --n;
-  return v.substr(0, n);
-}
 
 }  // namespace
 
@@ -34,11 +30,11 @@ std::string_view LoadedRecord::Field(std::size_t offset, std::size_t width) cons
 }
 
 std::string LoadedRecord::Trimmed(std::size_t offset, std::size_t width) const {
-  return std::string(TrimTail(Field(offset, width)));
+  return std::string(text::TrimRightView(Field(offset, width)));
 }
 
 std::string_view LoadedRecord::TrimmedView(std::size_t offset, std::size_t width) const {
-  return TrimTail(Field(offset, width));
+  return text::TrimRightView(Field(offset, width));
 }
 
 char LoadedRecord::At(std::size_t offset) const { return offset < rec_.size() ? rec_[offset] : ' '; }

@@ -25,6 +25,7 @@
 
 #include "platform/stream.h"
 #include "store/changes.h"
+#include "store/files.h"
 #include "store/records.h"
 
 namespace store {
@@ -42,9 +43,12 @@ class LoadedRecord {
   std::string_view flag() const { return deleted() ? std::string_view(&kDeletedFlag, 1) : " "; }
   // The bytes of a field, as far as the record holds them.
   std::string_view Field(std::size_t offset, std::size_t width) const;
+  std::string_view Field(store::Field f) const { return Field(f.offset, f.width); }
   // The field without its trailing spaces.
   std::string Trimmed(std::size_t offset, std::size_t width) const;
+  std::string Trimmed(store::Field f) const { return Trimmed(f.offset, f.width); }
   std::string_view TrimmedView(std::size_t offset, std::size_t width) const;
+  std::string_view TrimmedView(store::Field f) const { return TrimmedView(f.offset, f.width); }
   // The byte at the offset, or a space past the end of a short record.
   char At(std::size_t offset) const;
 
@@ -59,6 +63,7 @@ class RecordReader : public LoadedRecord {
  public:
   // Unopened (false) when the file does not exist.
   RecordReader(std::string_view path, std::size_t record_length);
+  explicit RecordReader(const RecordFile& file) : RecordReader(file.name, file.length) {}
   explicit operator bool() const { return static_cast<bool>(in_); }
 
   // Loads record i. False when nothing of it lies in the file (the end of the
@@ -125,6 +130,7 @@ class RecordPatcher : public LoadedRecord {
   // when the file does not exist. The file is read where it is; the first
   // change is written to a staged copy.
   RecordPatcher(std::string_view path, std::size_t record_length);
+  explicit RecordPatcher(const RecordFile& file) : RecordPatcher(file.name, file.length) {}
   // Writes what Close would; call Close, which tells a failure.
   ~RecordPatcher();
   RecordPatcher(const RecordPatcher&) = delete;
@@ -137,6 +143,7 @@ class RecordPatcher : public LoadedRecord {
   // record. A record cut short is completed with spaces up to the field.
   void Set(std::size_t offset, std::string_view value, std::size_t width);
   void Set(std::size_t offset, std::string_view value) { Set(offset, value, value.size()); }
+  void Set(store::Field f, std::string_view value) { Set(f.offset, value, f.width); }
 
   // Runs before changed records are written to the file. When it returns
   // false they are not written, and the patcher fails: a step that moves text

@@ -36,14 +36,21 @@ std::string& TrimRight(std::string& s) {
   return s;
 }
 
-std::string TrimRight(std::string_view s) {
-  std::string out(s);
-  return TrimRight(out);
+std::string TrimRight(std::string_view s) { return std::string(TrimRightView(s)); }
+
+std::string_view TrimRightView(std::string_view s) {
+  const std::size_t end = s.find_last_not_of(' ');
+  return s.substr(0, end == std::string_view::npos ? 0 : end + 1);
 }
 
 std::string& PadRight(std::string& s, std::size_t n) {
   s.resize(n, ' ');
   return s;
+}
+
+std::string Padded(std::string_view s, std::size_t n) {
+  std::string out(s.substr(0, n));
+  return PadRight(out, n);
 }
 
 bool HasText(std::string_view s) {

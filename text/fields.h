@@ -20,8 +20,10 @@ std::string CopyField(std::string_view src, std::size_t pos, std::size_t n);
 // Removes trailing spaces (0x20 only).
 std::string& TrimRight(std::string& s);
 std::string TrimRight(std::string_view s);
+std::string_view TrimRightView(std::string_view s);
 // Exactly n characters: cut or filled with spaces.
 std::string& PadRight(std::string& s, std::size_t n);
+std::string Padded(std::string_view s, std::size_t n);
 // True when the text holds any character other than a space.
 bool HasText(std::string_view s);
 // Keeps only the digits, at most n of them, in their order.
