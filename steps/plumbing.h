@@ -15,7 +15,9 @@ namespace steps {
 using platform::Format;
 using store::Blank;
 using store::LoadedRecord;
+using store::Only;
 using store::PutRows;
+using store::PutValues;
 using store::RecordLength;
 using store::RecordPatcher;
 using store::RecordReader;

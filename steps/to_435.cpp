@@ -21,15 +21,13 @@
 namespace steps {
 namespace {
 
-struct FieldAt {
-  std::size_t offset;
-  std::size_t width;
-};
+namespace files = store::files;
+using store::Field;
 
 // ---- CONF10.DAT record 0: the value table and the due-date settings -------
 
-constexpr std::size_t kConf10Length = 665;
 constexpr std::size_t kConf10Width = 19;  // 35 fields of 19 bytes
+static_assert(35 * kConf10Width == files::kConf10.length);
 constexpr int kValueCount = 30;
 
 struct Settings {
@@ -48,7 +46,7 @@ int SmallPositive(long v) { return static_cast<int>(std::clamp(v, 1L, 99L)); }
 
 Settings ReadSettings() {
   Settings s;
-  RecordReader conf("CONF10.DAT", kConf10Length);
+  RecordReader conf(files::kConf10);
   conf.Load(0);  // a missing file or record leaves every field empty
   auto field = [&](int k) { return conf.Trimmed(static_cast<std::size_t>(k) * kConf10Width, kConf10Width); };
   for (int k = 0; k < kValueCount; ++k) s.values[static_cast<std::size_t>(k)] = field(k);
@@ -65,13 +63,12 @@ Settings ReadSettings() {
 
 // ---- F10R3.DAT (1501 bytes) -----------------------------------------------
 
-constexpr std::size_t kF10R3Length = 1501;
-constexpr FieldAt kCode{0, 19};          // field 0
-constexpr FieldAt kStartDate{217, 11};   // field 8, "dd/mm/yyyy"
-constexpr FieldAt kPeriodKind{712, 3};   // field 24: 1 = monthly, else yearly
-constexpr FieldAt kValueIndex{768, 3};   // field 27: index into the value table
-constexpr FieldAt kExclusion{771, 2};    // field 28: not 0 = no due entries
-constexpr FieldAt kFirstYear{897, 4};    // field 35
+constexpr Field kCode{0, 19};          // field 0
+constexpr Field kStartDate{217, 11};   // field 8, "dd/mm/yyyy"
+constexpr Field kPeriodKind{712, 3};   // field 24: 1 = monthly, else yearly
+constexpr Field kValueIndex{768, 3};   // field 27: index into the value table
+constexpr Field kExclusion{771, 2};    // field 28: not 0 = no due entries
+constexpr Field kFirstYear{897, 4};    // field 35
 constexpr std::size_t kGridOffset = 901;  // field 36: 50 years of 12 month marks
 constexpr int kGridYears = 50;
 constexpr std::size_t kMonths = 12;
@@ -80,41 +77,45 @@ constexpr std::size_t kMonths = 12;
 // the table and for a record that ends before the field.
 std::string_view ResolveValue(const RecordReader& in, const Settings& s) {
   if (in.bytes().size() <= kValueIndex.offset) return {};
-  long index = text::ParseLong(in.TrimmedView(kValueIndex.offset, kValueIndex.width));
+  long index = text::ParseLong(in.TrimmedView(kValueIndex));
   if (index < 0 || index >= kValueCount) return {};
   return s.values[static_cast<std::size_t>(index)];
 }
 
 bool IsMonthly(const RecordReader& in) {
-  return text::ParseLong(in.TrimmedView(kPeriodKind.offset, kPeriodKind.width)) == 1;
+  return text::ParseLong(in.TrimmedView(kPeriodKind)) == 1;
 }
 
 // ---- stage 1: REG01\*.DAT (79 bytes) -> REG04\ (113 bytes) ----------------
 
-constexpr std::size_t kReg01Length = 79;
+enum PeriodValue : std::size_t { kPeriodNumber, kPeriodKind12 };
+constexpr Row kReg04Layout[] = {
+    Src(10, 0, 9),
+    Value(20, kPeriodNumber),
+    Src(14, 25, 38),
+    Value(22, kPeriodKind12),  // "12" when byte 13 is a space, else "01"
+    Src(5, 20, 24),
+    Src(14, 39, 52),
+    Blank(27),
+    Src(1, 78, 78),  // the flag byte: deleted records are carried too
+};
+static_assert(RecordLength(kReg04Layout) == files::kReg04.length);
 
 void ConvertPeriodFiles(long& number) {
-  const std::vector<platform::FindEntry> found = store::FindDataFiles("REG01\\*.DAT");
+  const std::vector<platform::FindEntry> found = store::FindDataFiles(files::kReg01.name);
   if (found.empty()) return;
   store::CreateFolder("REG04");  // may exist already
   for (const platform::FindEntry& e : found) {
     const std::string target = "REG04\\" + e.name;
     if (store::Exists(target)) continue;
-    RecordReader in("REG01\\" + e.name, kReg01Length);
+    RecordReader in("REG01\\" + e.name, files::kReg01.length);
     if (!in) continue;
     RecordWriter out(target, RecordWriter::Mode::kAppend);
     if (!out) continue;
-    // Deleted records are carried too, with their flag byte.
     for (std::int64_t i = 0; in.Load(i); ++i) {
-      out.Put(in.Field(0, 10), 10)
-          .Put(text::FormatInteger(++number), 20)
-          .Put(in.Field(25, 14), 14)
-          .Put(in.At(13) == ' ' ? "12" : "01", 22)
-          .Put(in.Field(20, 5), 5)
-          .Put(in.Field(39, 14), 14)
-          .Spaces(27)
-          .Put(in.Field(78, 1), 1)
-          .EndRecord();
+      const std::string n = text::FormatInteger(++number);
+      const std::string_view values[] = {n, in.At(13) == ' ' ? "12" : "01"};
+      PutRows(out, in, kReg04Layout, values);
     }
     out.Close();
   }
@@ -147,10 +148,20 @@ int YearlyDueYear(long grid_year, long year_shift) {
   return static_cast<int>(y);
 }
 
+enum DueValue : std::size_t { kDueCode, kDueNumber, kDueDate, kDueAmount, kDuePeriod };
+constexpr Row kDueEntry[] = {
+    Value(10, kDueCode),
+    Value(10, kDueNumber),
+    Value(10, kDueDate),
+    Value(14, kDueAmount),
+    Value(69, kDuePeriod),  // "01" monthly, "12" yearly; spaces to the flag byte
+};
+static_assert(RecordLength(kDueEntry) == files::kF22.length);
+
 void BuildDueEntries(const Settings& s, long& number) {
-  RecordReader in("F10R3.DAT", kF10R3Length);
-  if (!in || store::Exists("F22.DAT")) return;
-  RecordWriter out("F22.DAT", RecordWriter::Mode::kAppend);
+  RecordReader in(files::kF10R3);
+  if (!in || store::Exists(files::kF22.name)) return;
+  RecordWriter out(files::kF22.name, RecordWriter::Mode::kAppend);
   if (!out) return;
 
   const platform::Date today = platform::Today();
@@ -159,21 +170,19 @@ void BuildDueEntries(const Settings& s, long& number) {
   const int yearly_month = SmallPositive(s.yearly_due_month);
 
   for (std::int64_t i = 0; in.Load(i); ++i) {
-    if (in.deleted() || text::ParseLong(in.TrimmedView(kExclusion.offset, kExclusion.width)) != 0) continue;
-    const std::string_view code = in.TrimmedView(kCode.offset, kCode.width);
-    const text::CalendarDate start = text::ParseDate(in.TrimmedView(kStartDate.offset, kStartDate.width));
+    if (in.deleted() || text::ParseLong(in.TrimmedView(kExclusion)) != 0) continue;
+    const std::string_view code = in.TrimmedView(kCode);
+    const text::CalendarDate start = text::ParseDate(in.TrimmedView(kStartDate));
     const bool monthly = IsMonthly(in);
     const std::string amount = text::FormatFixed2(text::ParseDecimal(ResolveValue(in, s)));
-    const long first_year = text::ParseLong(in.Field(kFirstYear.offset, kFirstYear.width));
+    const long first_year = text::ParseLong(in.Field(kFirstYear));
     if (first_year <= 1000) continue;
 
-    auto entry = [&](const text::CalendarDate& due, const char* period) {
-      out.Put(code, 10)
-          .Put(text::FormatInteger(++number), 10)
-          .Put(text::FormatDate(due), 10)
-          .Put(amount, 14)
-          .Put(period, 69)
-          .EndRecord();
+    auto entry = [&](const text::CalendarDate& due, std::string_view period) {
+      const std::string n = text::FormatInteger(++number);
+      const std::string date = text::FormatDate(due);
+      const std::string_view values[] = {code, n, date, amount, period};
+      PutValues(out, kDueEntry, values);
     };
 
     for (int r = 0; r < kGridYears && first_year + r <= today.year; ++r) {
@@ -205,137 +214,97 @@ void BuildDueEntries(const Settings& s, long& number) {
 
 // ---- stage 3: the common 1000-byte layout ---------------------------------
 
-// The old layouts, as bits: a row of the layout applies to the files named.
-enum : unsigned { kF10 = 1, kF13 = 2, kF17 = 4, kAll = kF10 | kF13 | kF17 };
+// The old layouts, as bits: a row marked Only applies to the files named.
+enum : unsigned { kF10 = 1, kF13 = 2, kF17 = 4 };
 
-enum class From {
-  kCopy,        // the old bytes at the offset, as they are
-  kTrimmed,     // the old field without its trailing spaces
-  kKindLetter,  // S/C/V/D at the old offset become 1/2/3/4, else a space
-  kPeriodCode,  // "01" for a monthly record, else "12"
-  kValue,       // the value that the value index selects
+// Up to offset 766 the three old layouts agree. The last byte is a space:
+// the new record is live.
+enum NewValue : std::size_t { kCountField, kKindDigit, kPeriodCode, kValue };
+constexpr Row kLayout1000[] = {
+    Src(11, 0, 9),
+    Src(40, 19, 58),
+    Src(40, 60, 99),
+    Src(70, 101, 140),
+    Src(30, 142, 171),
+    Src(9, 173, 181),
+    Src(30, 183, 212),
+    Src(2, 214, 215),
+    Value(8, kCountField),  // F10: old 784, F17: old 768 (3 bytes each)
+    Only(kF10, Src(10, 217, 226)),
+    Src(18, 228, 245),
+    Src(18, 247, 264),
+    Blank(4),
+    Src(41, 275, 305),
+    Src(41, 306, 336),
+    Src(120, 715, 765),
+    Src(10, 368, 377),
+    Only(kF13, Src(10, 217, 227)),
+    Src(101, 595, 694),
+    Src(30, 337, 366),
+    Src(20, 379, 398),
+    Src(30, 410, 439),
+    Value(1, kKindDigit),  // from the letter at old 441
+    Src(40, 472, 511),
+    Src(40, 513, 552),
+    Src(40, 554, 593),
+    Src(1, 766, 766),
+    Only(kF10, Src(1, 771, 772)),
+    Only(kF10, Src(10, 773, 783)),
+    Value(2, kPeriodCode),
+    Value(16, kValue),
+    Blank(156),
 };
+static_assert(RecordLength(kLayout1000) == files::kF10R4.length);
 
-struct Slot {
-  std::size_t offset;  // in the new record
-  std::size_t width;
-  unsigned files;
-  From from;
-  std::size_t old_offset;
-  std::size_t old_width;
-};
-
-constexpr std::size_t kNewLength = 1000;
-
-// Up to offset 766 the three old layouts agree. Gaps between the rows, and
-// rows that do not apply to a file, are spaces; so is the last byte (live).
-constexpr Slot kLayout1000[] = {
-    {0, 11, kAll, From::kCopy, 0, 10},
-    {11, 40, kAll, From::kCopy, 19, 40},
-    {51, 40, kAll, From::kCopy, 60, 40},
-    {91, 70, kAll, From::kCopy, 101, 40},
-    {161, 30, kAll, From::kCopy, 142, 30},
-    {191, 9, kAll, From::kCopy, 173, 9},
-    {200, 30, kAll, From::kCopy, 183, 30},
-    {230, 2, kAll, From::kCopy, 214, 2},
-    {232, 8, kF10, From::kTrimmed, 784, 3},
-    {232, 8, kF17, From::kTrimmed, 768, 3},
-    {240, 10, kF10, From::kCopy, 217, 10},
-    {250, 18, kAll, From::kCopy, 228, 18},
-    {268, 18, kAll, From::kCopy, 247, 18},
-    {290, 41, kAll, From::kCopy, 275, 31},
-    {331, 41, kAll, From::kCopy, 306, 31},
-    {372, 120, kAll, From::kCopy, 715, 51},
-    {492, 10, kAll, From::kCopy, 368, 10},
-    {502, 10, kF13, From::kTrimmed, 217, 11},
-    {512, 101, kAll, From::kCopy, 595, 100},
-    {613, 30, kAll, From::kCopy, 337, 30},
-    {643, 20, kAll, From::kCopy, 379, 20},
-    {663, 30, kAll, From::kCopy, 410, 30},
-    {693, 1, kAll, From::kKindLetter, 441, 1},
-    {694, 40, kAll, From::kCopy, 472, 40},
-    {734, 40, kAll, From::kCopy, 513, 40},
-    {774, 40, kAll, From::kCopy, 554, 40},
-    {814, 1, kAll, From::kCopy, 766, 1},
-    {815, 1, kF10, From::kTrimmed, 771, 2},
-    {816, 10, kF10, From::kTrimmed, 773, 11},
-    {826, 2, kF10, From::kPeriodCode, 712, 3},
-    {828, 16, kF10, From::kValue, 768, 3},
-};
-
-// For each old layout the rows follow one another without overlap and leave
-// the flag byte free.
-constexpr bool LayoutIsOrdered() {
-  for (unsigned file : {kF10, kF13, kF17}) {
-    std::size_t end = 0;
-    for (const Slot& s : kLayout1000) {
-      if (!(s.files & file)) continue;
-      if (s.offset < end) return false;
-      end = s.offset + s.width;
-    }
-    if (end >= kNewLength) return false;
+std::string_view KindDigit(char letter) {
+  switch (letter) {
+    case 'S': return "1";
+    case 'C': return "2";
+    case 'V': return "3";
+    case 'D': return "4";
+    default: return " ";
   }
-  return true;
-}
-static_assert(LayoutIsOrdered());
-
-std::string_view SlotValue(const Slot& slot, const RecordReader& in, const Settings& s) {
-  switch (slot.from) {
-    case From::kCopy:
-      return in.Field(slot.old_offset, slot.old_width);
-    case From::kTrimmed:
-      return in.TrimmedView(slot.old_offset, slot.old_width);
-    case From::kKindLetter:
-      switch (in.At(slot.old_offset)) {
-        case 'S': return "1";
-        case 'C': return "2";
-        case 'V': return "3";
-        case 'D': return "4";
-        default: return " ";
-      }
-    case From::kPeriodCode:
-      return IsMonthly(in) ? "01" : "12";
-    case From::kValue:
-      return ResolveValue(in, s);
-  }
-  return {};
 }
 
 struct Relayout {
-  const char* from;
-  const char* to;
-  std::size_t old_length;
+  store::RecordFile from;
+  store::RecordFile to;
   unsigned file;
 };
 
-constexpr Relayout kRelayouts[] = {
-    {"F10R3.DAT", "F10R4.DAT", 1501, kF10},
-    {"F13R0.DAT", "F13R1.DAT", 897, kF13},
-    {"F17.DAT", "F17R0.DAT", 896, kF17},
+const Relayout kRelayouts[] = {
+    {files::kF10R3, files::kF10R4, kF10},
+    {files::kF13R0, files::kF13R1, kF13},
+    {files::kF17, files::kF17R0, kF17},
 };
 
 void Relayout1000(const Relayout& job, const Settings& s) {
-  WriteNewFile(job.from, job.old_length, job.to, [&](const RecordReader& in, RecordWriter& out) {
-    std::size_t pos = 0;
-    for (const Slot& slot : kLayout1000) {
-      if (!(slot.files & job.file)) continue;
-      out.Spaces(slot.offset - pos).Put(SlotValue(slot, in, s), slot.width);
-      pos = slot.offset + slot.width;
-    }
-    out.Spaces(kNewLength - pos).EndRecord();
+  WriteNewFile(job.from.name, job.from.length, job.to.name, [&](const RecordReader& in, RecordWriter& out) {
+    const bool f10 = job.file == kF10;
+    const std::string_view values[] = {
+        f10 ? in.Field(784, 3) : job.file == kF17 ? in.Field(768, 3) : "",
+        KindDigit(in.At(441)),
+        f10 ? (IsMonthly(in) ? "01" : "12") : "",
+        f10 ? ResolveValue(in, s) : "",
+    };
+    PutRows(out, in, kLayout1000, values, job.file);
   });
 }
 
 // ---- stage 4: F24.DAT (60 bytes) from CONF14.DAT (40 bytes) ---------------
 
+constexpr Row kGroup[] = {Value(1, 0), Src(8, 0, 1), Src(51, 5, 39)};
+static_assert(RecordLength(kGroup) == files::kF24.length);
+
 void BuildGroupFile() {
-  RecordReader in("CONF14.DAT", 40);
-  if (!in || store::Exists("F24.DAT")) return;
-  RecordWriter out("F24.DAT", RecordWriter::Mode::kCreate);
+  RecordReader in(files::kConf14);
+  if (!in || store::Exists(files::kF24.name)) return;
+  RecordWriter out(files::kF24.name, RecordWriter::Mode::kCreate);
   if (!out) return;
-  for (int group : {1, 3}) {
+  for (std::string_view group : {"1", "3"}) {
     for (std::int64_t i = 0; in.Load(i); ++i) {
-      out.Put(text::FormatInteger(group), 1).Put(in.Field(0, 2), 8).Put(in.Field(5, 35), 51).EndRecord();
+      const std::string_view values[] = {group};
+      PutRows(out, in, kGroup, values);
     }
   }
   out.Close();

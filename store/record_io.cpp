@@ -252,16 +252,39 @@ bool RecordPatcher::Close() {
 
 // ---- layouts ---------------------------------------------------------------
 
-void PutRows(RecordWriter& out, const LoadedRecord& in, std::span<const Row> rows,
-             std::span<const std::string> values) {
+namespace {
+
+template <typename Text>
+void PutRowsOf(RecordWriter& out, const LoadedRecord* in, std::span<const Row> rows, std::span<const Text> values,
+               unsigned layout) {
   for (const Row& r : rows) {
+    if (!(r.layouts & layout) || (r.kind == Row::kSource && !in)) {
+      out.Spaces(r.width);
+      continue;
+    }
     switch (r.kind) {
-      case Row::kSource: out.Put(in.Field(r.first, r.last - r.first + 1), r.width); break;
+      case Row::kSource: out.Put(in->Field(r.first, r.last - r.first + 1), r.width); break;
       case Row::kText: out.Put(r.text, r.width); break;
       case Row::kValue: out.Put(r.slot < values.size() ? std::string_view(values[r.slot]) : "", r.width); break;
     }
   }
   out.EndRecord();
+}
+
+}  // namespace
+
+void PutRows(RecordWriter& out, const LoadedRecord& in, std::span<const Row> rows,
+             std::span<const std::string> values, unsigned layout) {
+  PutRowsOf(out, &in, rows, values, layout);
+}
+
+void PutRows(RecordWriter& out, const LoadedRecord& in, std::span<const Row> rows,
+             std::span<const std::string_view> values, unsigned layout) {
+  PutRowsOf(out, &in, rows, values, layout);
+}
+
+void PutValues(RecordWriter& out, std::span<const Row> rows, std::span<const std::string_view> values) {
+  PutRowsOf<std::string_view>(out, nullptr, rows, values, ~0u);
 }
 
 }  // namespace store
