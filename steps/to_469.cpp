@@ -36,6 +36,7 @@ constexpr std::size_t kDateWidth = member469::kGridStart.width;
 constexpr std::size_t kMarks = 240;          // twenty years of months
 constexpr std::size_t kMarksAt = kCodeWidth + kDateWidth;
 constexpr std::size_t kPacked = kMarks / 6;
+static_assert(kPacked == store::member469::kPackedMarks.width);
 
 constexpr int kFirstKindNumber = 100;
 constexpr int kLastTableKind = 600;   // F31.DAT numbers kinds up to 700
@@ -86,6 +87,17 @@ bool CollectKinds(platform::WorkList& kinds) {
   return true;
 }
 
+// A charge kind of F31.DAT.
+enum KindValue : std::size_t { kKindNumber, kKindLabel, kKindValue, kKindPeriod };
+constexpr Row kKindRecord[] = {
+    Value(3, kKindNumber),
+    Blank(8),
+    Value(40, kKindLabel),  // "R$ 12,50 por mês"
+    Value(18, kKindValue),
+    Value(103, kKindPeriod),  // the period code, then spaces to the flag byte
+};
+static_assert(RecordLength(kKindRecord) == files::kF31.length);
+
 void WriteKindTable(const platform::WorkList& kinds) {
   RecordWriter out(files::kF31.name, RecordWriter::Mode::kAppend);
   if (!out) return;
@@ -94,12 +106,9 @@ void WriteKindTable(const platform::WorkList& kinds) {
     std::string_view period = std::string_view(key).substr(0, 2);
     std::string value = text::FormatNumber(text::ParseDecimal(std::string_view(key).substr(2)), 2);
     std::string label = "R$ " + value + " por " + std::string(PeriodWord(text::ParseLong(period)));
-    out.Put(text::FormatInteger(k <= kLastTableKind ? k + kFirstKindNumber : 0, 3), 3)
-        .Spaces(8)
-        .Put(label, 40)
-        .Put(value, 18)
-        .Put(period, 103)
-        .EndRecord();
+    const std::string number = text::FormatInteger(k <= kLastTableKind ? k + kFirstKindNumber : 0, 3);
+    const std::string_view values[] = {number, label, value, period};
+    PutValues(out, kKindRecord, values);
   }
   out.Close();
 }
@@ -297,6 +306,20 @@ int KindNumber(const platform::WorkList& kinds, std::string_view period, std::st
   return k >= 0 && k <= kLastRecordKind ? k + kFirstKindNumber : 0;
 }
 
+// The member record as 4.69 writes it.
+enum MemberValue : std::size_t { kGridStart, kPackedMarks, kKind };
+constexpr Row kMember469[] = {
+    Src(502, 0, 501),
+    Value(member469::kGridStart.width, kGridStart),
+    Value(member469::kPackedMarks.width, kPackedMarks),
+    Blank(61),
+    Src(213, 613, 825),
+    Value(member469::kKindNumber.width, kKind),
+    Blank(15),
+    Src(156, 844, 999),
+};
+static_assert(RecordLength(kMember469) == files::kF10R4.length);
+
 // Writes F10R4.DAT anew with the grid and the kind number in every live
 // record; the old file becomes F10R4_469.BAK, or is deleted when that name is
 // taken. False when the new file could not be written (the old one stays).
@@ -331,15 +354,10 @@ bool RewriteRecords(platform::Ui& dlg, platform::WorkList& kinds, platform::Work
     }
     // A record cut short is completed with spaces, so that the file keeps
     // its layout.
-    out.Put(in.Field(0, 502), 502)
-        .Put(start, kDateWidth)
-        .Put(PackMarks(marks), kPacked)
-        .Spaces(61)
-        .Put(in.Field(613, 213), 213)
-        .Put(text::FormatInteger(KindNumber(kinds, period, in.Field(828, 16)), 3), 3)
-        .Spaces(15)
-        .Put(in.Field(844, 156), 156)
-        .EndRecord();
+    const std::string packed = PackMarks(marks);
+    const std::string kind = text::FormatInteger(KindNumber(kinds, period, in.Field(member435::kValue)), 3);
+    const std::string_view values[] = {start, packed, kind};
+    PutRows(out, in, kMember469, values);
   }
   in.Close();
   return out.Close(files::kF10R4Backup.name);
