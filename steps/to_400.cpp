@@ -12,30 +12,31 @@ namespace steps {
 
 namespace {
 
-constexpr char kNewFile[] = "F13R0.DAT";
-constexpr std::size_t kNewRecord = 897;
+namespace files = store::files;
 
 struct OldFile {
-  const char* name;
-  std::size_t record_length;
+  store::RecordFile file;
   char type;  // 0: from the first letter of field 2
 };
 // In this order, which is the order of the records in the new file.
-constexpr OldFile kOldFiles[] = {
-    {"f13.dat", 478, 'E'},
-    {"f14.dat", 479, 0},
-    {"f15.dat", 538, 'D'},
+const OldFile kOldFiles[] = {
+    {files::kF13, 'E'},
+    {files::kF14, 0},
+    {files::kF15, 'D'},
 };
 
-// Old fields (the same in all three files) and where they go.
-struct Field {
-  std::size_t old_offset, old_width, new_width;
-};
-constexpr Field kField1 = {0, 60, 217};
 constexpr std::size_t kField2 = 60;  // only its first character: the type of an f14.dat record
-constexpr Field kField4 = {112, 18, 151};
-constexpr Field kField3 = {101, 11, 400};
-constexpr std::size_t kTypeWidth = 129;  // the type letter, then spaces up to the flag byte
+
+// The old fields are the same in all three files.
+enum NewValue : std::size_t { kType, kFlag };
+constexpr Row kF13R0Layout[] = {
+    Src(217, 0, 59),     // field 1
+    Src(151, 112, 129),  // field 4
+    Src(400, 101, 111),  // field 3
+    Value(128, kType),   // the type letter, then spaces up to the flag byte
+    Value(1, kFlag),     // a record deleted in the old table stays deleted
+};
+static_assert(RecordLength(kF13R0Layout) == files::kF13R0.length);
 
 char TypeOf(const OldFile& file, const RecordReader& in) {
   if (file.type) return file.type;
@@ -48,28 +49,26 @@ char TypeOf(const OldFile& file, const RecordReader& in) {
 
 void MigrateTo400(platform::Ui& dlg) {
   dlg.SetStatus("Convertendo 4.00");
-  if (store::Exists(kNewFile)) return;
+  if (store::Exists(files::kF13R0.name)) return;
 
   // One new file for all three tables: it gets its name only when all of it
   // was written, so an interrupted run leaves the old files to convert again.
   std::optional<RecordWriter> out;
-  std::vector<const char*> converted;
+  std::vector<std::string_view> converted;
   for (const OldFile& file : kOldFiles) {
-    RecordReader in(file.name, file.record_length);
+    RecordReader in(file.file);
     if (!in) continue;
-    if (!out) out.emplace(kNewFile, RecordWriter::Mode::kCreate);
+    if (!out) out.emplace(files::kF13R0.name, RecordWriter::Mode::kCreate);
     if (!*out) return;
     for (std::int64_t i = 0; in.Load(i); ++i) {
-      for (const Field& f : {kField1, kField4, kField3}) out->Put(in.Field(f.old_offset, f.old_width), f.new_width);
-      out->Put(std::string(1, TypeOf(file, in)), kTypeWidth - 1);
-      // A record deleted in the old table stays deleted.
-      out->Put(in.flag(), 1);
-      out->EndRecord();
+      const char type = TypeOf(file, in);
+      const std::string_view values[] = {std::string_view(&type, 1), in.flag()};
+      PutRows(*out, in, kF13R0Layout, values);
     }
-    converted.push_back(file.name);
+    converted.push_back(file.file.name);
   }
   if (!out || !out->Close()) return;
-  for (const char* name : converted) store::DeleteFile(name);
+  for (std::string_view name : converted) store::DeleteFile(name);
 }
 
 }  // namespace steps

@@ -16,19 +16,21 @@ namespace {
 
 // ---- F18.DAT (337) -> F18R0.DAT (575) ----
 
-constexpr std::size_t kF18Record = 337;
-struct Width {
-  std::size_t offset, width;
+namespace files = store::files;
+
+// A sequence number, then the nineteen old fields, each at its width and
+// followed by a space (the last one ends with the old flag byte), then a
+// wider tail.
+enum F18Value : std::size_t { kSequence, kFlag };
+constexpr Row kF18R0Layout[] = {
+    Value(5, kSequence), Blank(14),
+    Src(41, 0, 39),      Src(19, 40, 57),    Src(31, 58, 87),    Src(16, 88, 102),   Src(3, 103, 104),
+    Src(19, 105, 122),   Src(9, 123, 130),   Src(3, 131, 132),   Src(13, 133, 144),  Src(5, 145, 148),
+    Src(41, 149, 188),   Src(41, 189, 228),  Src(14, 229, 241),  Src(3, 242, 243),   Src(19, 244, 261),
+    Src(41, 262, 301),   Src(16, 302, 316),  Src(3, 317, 318),   Src(19, 319, 336),
+    Blank(199),          Value(1, kFlag),
 };
-// The nineteen old fields; each is written at its width followed by a space.
-// The last one ends with the old flag byte.
-constexpr Width kF18Fields[] = {
-    {0, 40},    {40, 18},   {58, 30},   {88, 15},   {103, 2},   {105, 18}, {123, 8},
-    {131, 2},   {133, 12},  {145, 4},   {149, 40},  {189, 40},  {229, 13}, {242, 2},
-    {244, 18},  {262, 40},  {302, 15},  {317, 2},   {319, 18},
-};
-constexpr std::size_t kF18NumberGap = 14;  // spaces between the sequence number and field 1
-constexpr std::size_t kF18Tail = 199;      // spaces before the new flag byte
+static_assert(RecordLength(kF18R0Layout) == files::kF18R0.length);
 
 void ConvertF18() {
   // F18.DAT, when present, is the newer copy of the list. Conf11.dat is
@@ -38,47 +40,45 @@ void ConvertF18() {
   if (conf11_holds_data && !store::MoveFile("Conf11.dat", "F18.DAT") && store::Exists("F18.DAT")) {
     store::DeleteFile("Conf11.dat");
   }
-  RecordReader in("F18.DAT", kF18Record);
+  RecordReader in(files::kF18);
   if (!in) return;
-  RecordWriter out("F18R0.DAT", RecordWriter::Mode::kCreate);
+  RecordWriter out(files::kF18R0.name, RecordWriter::Mode::kCreate);
   if (!out) return;
   for (std::int64_t i = 0; in.Load(i); ++i) {
-    out.Put(text::FormatInteger(static_cast<long long>(i + 1), 5), 5).Spaces(kF18NumberGap);
-    for (const Width& f : kF18Fields) out.Put(in.Field(f.offset, f.width), f.width).Spaces(1);
-    out.Spaces(kF18Tail).Put(in.flag(), 1);
-    out.EndRecord();
+    const std::string sequence = text::FormatInteger(static_cast<long long>(i + 1), 5);
+    const std::string_view values[] = {sequence, in.flag()};
+    PutRows(out, in, kF18R0Layout, values);
   }
   in.Close();  // an open file cannot be deleted on Windows
-  if (out.Close()) store::DeleteFile("F18.DAT");
+  if (out.Close()) store::DeleteFile(files::kF18.name);
 }
 
 // ---- Config22.dat (46) -> F19.DAT (300) ----
 
-constexpr std::size_t kConfig22Record = 46;
-constexpr Width kFieldA = {0, 30};
-constexpr Width kFieldB = {30, 1};
-constexpr Width kFieldC = {31, 15};
+// "%02d%-17s%-41s%-20s%-6s%-2s%-10s%-202s"
+enum F19Value : std::size_t { kPosition, kCode, kClass };
+constexpr Row kF19Layout[] = {
+    Value(2, kPosition), Blank(17),       Src(41, 0, 29),    Src(20, 31, 45),
+    Value(6, kCode),     Src(2, 30, 30),  Value(10, kClass), Blank(202),
+};
+static_assert(RecordLength(kF19Layout) == files::kF19.length);
 constexpr int kLastCB = 32;  // positions 0..32 "CB", 33 "LT", from 34 on "KG"
 constexpr int kLT = 33;
 
 void ConvertF19() {
-  RecordReader in("Config22.dat", kConfig22Record);
+  RecordReader in(files::kConfig22);
   if (!in) return;
-  RecordWriter out("F19.DAT", RecordWriter::Mode::kCreate);
+  RecordWriter out(files::kF19.name, RecordWriter::Mode::kCreate);
   if (!out) return;
   // Every old entry counts for the position, also one left out.
   for (int pos = 0; in.Load(pos); ++pos) {
-    std::string_view a = in.Field(kFieldA.offset, kFieldA.width);
-    if (a.substr(0, 3) == "   ") continue;  // an entry without a name is left out
-    const char* code = pos <= kLastCB ? "CB" : pos == kLT ? "LT" : "KG";
-    const char* klass = pos <= kLT ? "1" : "2";
-    // "%02d%-17s%-41s%-20s%-6s%-2s%-10s%-202s"
-    out.Put(text::FormatInteger(pos, 2), 2).Spaces(17).Put(a, 41).Put(in.Field(kFieldC.offset, kFieldC.width), 20);
-    out.Put(code, 6).Put(in.Field(kFieldB.offset, kFieldB.width), 2).Put(klass, 10).Spaces(202);
-    out.EndRecord();
+    if (in.Field(0, 3) == "   ") continue;  // an entry without a name is left out
+    const std::string position = text::FormatInteger(pos, 2);
+    const std::string_view values[] = {position, pos <= kLastCB ? "CB" : pos == kLT ? "LT" : "KG", pos <= kLT ? "1" : "2"};
+    PutRows(out, in, kF19Layout, values);
   }
   in.Close();
-  if (out.Close()) store::DeleteFile("Config22.dat");
+  if (out.Close()) store::DeleteFile(files::kConfig22.name);
 }
 
 }  // namespace

@@ -43,6 +43,9 @@ inline constexpr RecordFile kF10R2{"F10r2.dat", 897};   // members before 3.70
 inline constexpr RecordFile kF10R3{"F10r3.dat", 1501};  // members, 3.70 to 4.35
 inline constexpr RecordFile kF10R4{"F10R4.DAT", 1000};  // members from 4.35 on
 inline constexpr RecordFile kF10R4Backup{"F10R4_469.BAK", 1000};
+inline constexpr RecordFile kF13{"f13.dat", 478};  // the three tables before 4.00
+inline constexpr RecordFile kF14{"f14.dat", 479};
+inline constexpr RecordFile kF15{"f15.dat", 538};
 inline constexpr RecordFile kF13R0{"F13R0.DAT", 897};
 inline constexpr RecordFile kF13R1{"F13R1.DAT", 1000};
 inline constexpr RecordFile kF17{"F17.DAT", 896};
