@@ -16,7 +16,8 @@ namespace {
 
 // ---- REG02\A*.DAT -> R50 ---------------------------------------------------
 
-constexpr std::size_t kAccountLength = 557;
+namespace files = store::files;
+
 constexpr std::size_t kGroupsAt = 137;  // twelve groups of 30 bytes
 constexpr int kGroups = 12;
 
@@ -28,36 +29,44 @@ long ClassCode(std::string_view class_number) {
 }
 
 // One account record gives a "01" line, a "20" line per group whose number is
-// not negative, and an "80" line with the total; 230 bytes each.
+// not negative, and an "80" line with the total.
+enum HeadValue : std::size_t { kOrigin, kAccount, kClass };
+constexpr Row kHeadLine[] = {
+    Text(2, "01"),   Value(1, kOrigin),  Text(9, "04"),      Value(26, kAccount), Src(20, 7, 17),
+    Src(22, 21, 39), Blank(4),           Value(11, kClass),  Src(135, 40, 58),
+};
+enum GroupValue : std::size_t { kGroupNumber, kFirstAmount, kSecondAmount };
+constexpr Row kGroupLine[] = {
+    Text(2, "20"), Value(39, kGroupNumber), Value(16, kFirstAmount), Value(173, kSecondAmount),
+};
+constexpr Row kTotalLine[] = {Text(2, "80"), Value(228, 0)};
+static_assert(RecordLength(kHeadLine) == files::kR50.length && RecordLength(kGroupLine) == files::kR50.length &&
+              RecordLength(kTotalLine) == files::kR50.length);
+
 void WriteAccountLines(const RecordReader& in, RecordWriter& out) {
-  out.Put("01", 2)
-      .Put(in.At(18) == 'E' ? "0" : "1", 1)
-      .Put("04", 9)
-      .Put(text::FormatInteger(text::ParseLong(in.Field(0, 7))), 26)
-      .Put(in.Field(7, 11), 20)
-      .Put(in.Field(21, 19), 22)
-      .Spaces(4)
-      .Put(text::FormatInteger(ClassCode(in.Field(19, 2))), 11)
-      .Put(in.Field(40, 19), 135)
-      .EndRecord();
+  const std::string account = text::FormatInteger(text::ParseLong(in.Field(0, 7)));
+  const std::string klass = text::FormatInteger(ClassCode(in.Field(19, 2)));
+  const std::string_view head[] = {in.At(18) == 'E' ? "0" : "1", account, klass};
+  PutRows(out, in, kHeadLine, head);
   for (int k = 0; k < kGroups; ++k) {
     const std::size_t at = kGroupsAt + 30 * static_cast<std::size_t>(k);
     std::string_view number = in.Field(at, 2);
     if (text::ParseLong(number) < 0) continue;
-    out.Put("20", 2)
-        .Put(number, 39)
-        .Put(Amount(in.Field(at + 2, 14)), 16)
-        .Put(Amount(in.Field(at + 16, 14)), 173)
-        .EndRecord();
+    const std::string first = Amount(in.Field(at + 2, 14));
+    const std::string second = Amount(in.Field(at + 16, 14));
+    const std::string_view group[] = {number, first, second};
+    PutValues(out, kGroupLine, group);
   }
-  out.Put("80", 2).Put(Amount(in.Field(59, 14)), 228).EndRecord();
+  const std::string total = Amount(in.Field(59, 14));
+  const std::string_view values[] = {total};
+  PutValues(out, kTotalLine, values);
 }
 
 void ConvertAccountFiles() {
-  for (const platform::FindEntry& found : store::FindDataFiles("REG02\\A*.DAT")) {
+  for (const platform::FindEntry& found : store::FindDataFiles(files::kReg02.name)) {
     const std::string target = "R50\\" + found.name.substr(1);
     if (store::Exists(target)) continue;
-    RecordReader in("REG02\\" + found.name, kAccountLength);
+    RecordReader in("REG02\\" + found.name, files::kReg02.length);
     if (!in) continue;
     // Installations from before 4.51 have no R50 folder; without it nothing
     // could be converted.
@@ -74,7 +83,6 @@ void ConvertAccountFiles() {
 
 // ---- F11R2.DAT (1581) -> F11R3.DAT (1000) ----------------------------------
 
-constexpr std::size_t kF11OldLength = 1581;
 enum F11Value : std::size_t { kBlankMarker, kMarkCodes };
 
 // The new record in new-offset order; the comment names the old field (each
@@ -117,7 +125,7 @@ constexpr Row kF11Layout[] = {
     Blank(404),
     Src(1, 1580, 1580),    // the flag byte
 };
-static_assert(RecordLength(kF11Layout) == 1000);
+static_assert(RecordLength(kF11Layout) == files::kF11R3.length);
 constexpr std::size_t kField48 = 1508;
 
 // Field 48 holds "0"/"1" marks; the first "1" of each group of positions
@@ -150,10 +158,10 @@ std::string MarkCodes(std::string_view field) {
 }
 
 void ConvertF11() {
-  if (store::Exists("F11R3.DAT")) return;
-  RecordReader in("F11R2.DAT", kF11OldLength);
+  if (store::Exists(files::kF11R3.name)) return;
+  RecordReader in(files::kF11R2);
   if (!in) return;
-  RecordWriter out("F11R3.DAT", RecordWriter::Mode::kCreate);
+  RecordWriter out(files::kF11R3.name, RecordWriter::Mode::kCreate);
   if (!out) return;
   std::string values[2];
   // Deleted records are carried over with their flag byte.
@@ -193,13 +201,13 @@ constexpr Row kF18Layout[] = {
     Src(198, 375, 572),  // 375/199
     Src(1, 574, 574),    // the flag byte
 };
-static_assert(RecordLength(kF18Layout) == 547);
+static_assert(RecordLength(kF18Layout) == files::kF18R1.length);
 
 void ConvertF18() {
-  if (store::Exists("F18R1.DAT")) return;
-  RecordReader in("F18R0.DAT", 575);
+  if (store::Exists(files::kF18R1.name)) return;
+  RecordReader in(files::kF18R0);
   if (!in) return;
-  RecordWriter out("F18R1.DAT", RecordWriter::Mode::kCreate);
+  RecordWriter out(files::kF18R1.name, RecordWriter::Mode::kCreate);
   if (!out) return;
   // Deleted records are carried over with their flag byte.
   for (std::int64_t i = 0; in.Load(i); ++i) PutRows(out, in, kF18Layout);
