@@ -207,13 +207,20 @@ void RelayoutTable(const Table& t) {
 // ---- F90.DAT -> F40.DAT -------------------------------------------------
 
 constexpr char kTextsFile[] = "F90.DAT";
-constexpr char kTextRecordsFile[] = "F40.DAT";
+constexpr std::string_view kTextRecordsFile = store::files::kF40.name;
 constexpr std::size_t kEntryHeader = 16;
 constexpr std::size_t kEntryKeyAt = 1;
 constexpr std::size_t kEntryKeyWidth = 10;
 constexpr std::size_t kEntryLengthAt = 11;
 constexpr std::size_t kEntryLengthWidth = 5;
 constexpr long kLongestText = 300;
+
+enum TextValue : std::size_t { kKey, kLength, kText };
+constexpr Row kTextRecord[] = {
+    Text(3, "100"),   Blank(10),         Text(3, "110"), Value(10, kKey), Value(6, kLength),
+    Value(4, kLength), Text(3, "0"),     Text(1, "1"),   Value(460, kText),
+};
+static_assert(RecordLength(kTextRecord) == store::files::kF40.length);
 
 void FailOnReadError(const platform::Stream& in) {
   if (in.error().kind != platform::ErrorKind::kNone) store::Fail(store::FileError::Action::kRead, kTextsFile, in.error());
@@ -239,16 +246,8 @@ void WriteTextRecords(platform::Stream& in, RecordWriter& out) {
       FailOnReadError(in);
       if (m == 0 || !body.empty()) {
         const std::string length = Format("%ld", m);
-        out.Put("100", 3)
-            .Spaces(10)
-            .Put("110", 3)
-            .Put(std::string_view(header).substr(kEntryKeyAt, kEntryKeyWidth), 10)
-            .Put(length, 6)
-            .Put(length, 4)
-            .Put("0", 3)
-            .Put("1", 1)
-            .Put(body, 460);
-        out.EndRecord();
+        const std::string_view values[] = {std::string_view(header).substr(kEntryKeyAt, kEntryKeyWidth), length, body};
+        PutValues(out, kTextRecord, values);
       }
     }
     at += n + static_cast<std::int64_t>(kEntryHeader);

@@ -21,6 +21,8 @@ namespace steps {
 
 namespace {
 
+namespace files = store::files;
+
 // F03R0.DAT (455) from the F14R0.DAT records numbered 100 to 199; the comment
 // gives the field's offset in the new record.
 constexpr std::array kF03R0 = {
@@ -40,9 +42,19 @@ constexpr std::array kF08R1 = {
     Src(29, 51, 51),  // 239
     Src(732, 62, 79),  // 268
 };
-static_assert(RecordLength(kF08R1) == 1000);
+static_assert(RecordLength(kF08R1) == files::kF08R1.length);
 
-constexpr std::size_t kF14R0Length = 311;
+// A default payment method of F14R0.DAT; method 003 carries three fields of
+// the record numbered 800.
+enum MethodValue : std::size_t {
+  kNumber, kName, kActive, kType, kAt65, kAt70, kAt75, kFlag99, kFlag168, kFlag170, kFlag172,
+};
+constexpr Row kMethod[] = {
+    Value(11, kNumber), Value(40, kName),    Value(2, kActive),   Value(12, kType),
+    Value(5, kAt65),    Value(5, kAt70),     Value(24, kAt75),    Value(69, kFlag99),
+    Value(2, kFlag168), Value(2, kFlag170),  Value(139, kFlag172),
+};
+static_assert(RecordLength(kMethod) == files::kF14R0.length);
 
 // The default payment methods of F14R0.DAT, in the order written.
 struct PaymentMethod {
@@ -72,26 +84,28 @@ struct Record800 {
 };
 
 bool WriteDefaultMethods(const Record800& r800) {
-  RecordWriter out("F14R0.DAT", RecordWriter::Mode::kCreate);
+  RecordWriter out(files::kF14R0.name, RecordWriter::Mode::kCreate);
   if (!out) return false;
   for (const PaymentMethod& m : kDefaultMethods) {
     const bool boleta = m.number == kBoletaNumber;
-    out.Put(m.number, 11).Put(m.name, 40).Put(m.active, 2).Put(m.type, 12);
-    out.Put(boleta ? r800.at65 : "", 5).Put(boleta ? r800.at70 : "", 5).Put(boleta ? r800.at75 : "", 24);
-    out.Put(m.flag99, 69).Put(m.flag168, 2).Put(m.flag170, 2).Put(m.flag172, 139);
-    out.EndRecord();
+    const std::string_view values[] = {
+        m.number, m.name, m.active, m.type,
+        boleta ? std::string_view(r800.at65) : "", boleta ? std::string_view(r800.at70) : "",
+        boleta ? std::string_view(r800.at75) : "", m.flag99, m.flag168, m.flag170, m.flag172,
+    };
+    PutValues(out, kMethod, values);
   }
   return out.Close();
 }
 
 void SplitPaymentMethods() {
-  if (store::Exists("F03R0.DAT")) return;
+  if (store::Exists(files::kF03R0.name)) return;
   bool has_methods = false;
   Record800 r800;
   {
-    RecordReader in("F14R0.DAT", kF14R0Length);
+    RecordReader in(files::kF14R0);
     if (in) {
-      RecordWriter f03("F03R0.DAT", RecordWriter::Mode::kAppend);
+      RecordWriter f03(files::kF03R0.name, RecordWriter::Mode::kAppend);
       for (std::int64_t i = 0; in.Load(i); ++i) {
         if (in.deleted() || in.bytes().size() <= 65) continue;
         const long n = text::ParseLong(in.Field(0, 65));
@@ -111,7 +125,7 @@ void SplitPaymentMethods() {
   if (has_methods) return;
   // The default methods replace the table: what it held beside the records
   // taken into F03R0.DAT is kept in the temporary folder, not dropped.
-  store::MoveToTemp("F14R0.DAT", kRetiredSubfolder);
+  store::MoveToTemp(files::kF14R0.name, kRetiredSubfolder);
   if (!WriteDefaultMethods(r800)) return;
   long methods = 0;
   // A counter that cannot be read is not overwritten with a guess.
@@ -121,33 +135,39 @@ void SplitPaymentMethods() {
 }
 
 void WriteF08R1() {
-  const NewFile done = WriteNewFile("F08R0.DAT", 300, "F08R1.DAT", [](const RecordReader& in, RecordWriter& out) {
+  const NewFile done = WriteNewFile(files::kF08R0.name, files::kF08R0.length, files::kF08R1.name, [](const RecordReader& in, RecordWriter& out) {
     PutRows(out, in, kF08R1);
   });
   // The old file goes only once the new one is complete.
-  if (done == NewFile::kWritten) store::DeleteFile("F08R0.DAT");
+  if (done == NewFile::kWritten) store::DeleteFile(files::kF08R0.name);
 }
+
+// A two-character field of F13R1.DAT moves within the record.
+constexpr store::Field kMovedFrom{512, 2};
+constexpr store::Field kMovedTo{613, 2};
 
 void MoveF13R1Field() {
   if (ConvMark("543") != 0) return;
-  RecordPatcher f13("F13R1.DAT", 1000);
+  RecordPatcher f13(files::kF13R1);
   if (!f13) return;
   for (std::int64_t i = 0; f13.Load(i); ++i) {
     if (f13.deleted()) continue;
-    const std::string value = f13.Trimmed(512, 2);
+    const std::string value = f13.Trimmed(kMovedFrom);
     if (value.empty()) continue;
-    f13.Set(512, "", 2);
-    f13.Set(613, value, 2);
+    f13.Set(kMovedFrom, "");
+    f13.Set(kMovedTo, value);
   }
   f13.Close();
 }
 
+constexpr store::Field kAccountCode{0, 10};
+
 void WidenF25R0Codes() {
   if (ConvMark("544") != 0) return;
-  RecordPatcher f25("F25R0.DAT", 557);
+  RecordPatcher f25(files::kF25R0);
   if (!f25) return;
   for (std::int64_t i = 0; f25.Load(i); ++i) {
-    const std::string code = f25.Trimmed(0, 10);
+    const std::string code = f25.Trimmed(kAccountCode);
     if (code.size() == 3) f25.Set(0, "00" + code);
   }
   f25.Close();
@@ -156,16 +176,16 @@ void WidenF25R0Codes() {
 // The recoded field: two spaces, the code, spaces to the end of the field.
 bool IsCountryCode(std::string_view trimmed) { return trimmed == "  0" || trimmed == "  3"; }
 
-void RecodeCountry(const char* file) {
-  RecordPatcher f(file, 1000);
+void RecodeCountry(const store::RecordFile& file) {
+  RecordPatcher f(file);
   if (!f) return;
   for (std::int64_t i = 0; f.Load(i); ++i) {
     if (f.deleted()) continue;
-    const std::string value = f.Trimmed(643, 20);
+    const std::string value = f.Trimmed(store::person::kCountry);
     // This runs on every conversion: a field recoded before stays as it is.
     if (value.size() <= 1 || IsCountryCode(value)) continue;
     const char* code = text::EqualNoCase(value, "brasil", 5) ? "0" : "3";
-    f.Set(643, std::string("  ") + code, 20);
+    f.Set(store::person::kCountry, std::string("  ") + code);
   }
   f.Close();
 }
@@ -173,13 +193,13 @@ void RecodeCountry(const char* file) {
 }  // namespace
 
 void RelayoutPaymentMethods(platform::Ui&) {
-  store::MoveFile("C28R0.DAT", "F28R0.DAT");
+  store::MoveFile("C28R0.DAT", files::kF28R0.name);
   SplitPaymentMethods();
   WriteF08R1();
   MoveF13R1Field();
   WidenF25R0Codes();
-  RecodeCountry("F10R4.DAT");
-  RecodeCountry("F02R1.DAT");
+  RecodeCountry(files::kF10R4);
+  RecodeCountry(files::kF02R1);
 }
 
 }  // namespace steps
