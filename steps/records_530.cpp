@@ -278,24 +278,30 @@ void MoveSettingsToCounters() {
 }
 
 void PatchF10R4() {
-  RecordPatcher f10("F10R4.DAT", 1000);
+  namespace old = store::member469;
+  namespace was = store::member435;
+  namespace now = store::member530;
+  constexpr store::Field kKind = store::person::kKindCode;
+  RecordPatcher f10(store::files::kF10R4);
   if (!f10) return;
   for (std::int64_t i = 0; f10.Load(i); ++i) {
-    if (f10.At(826) == ' ') continue;
-    if (f10.At(693) == '3') {
-      f10.Set(693, "5");
-    } else if (f10.At(693) == '4') {
-      f10.Set(693, "3");
+    if (f10.At(old::kKindNumber.offset) == ' ') continue;
+    if (f10.At(kKind.offset) == '3') {
+      f10.Set(kKind, "5");
+    } else if (f10.At(kKind.offset) == '4') {
+      f10.Set(kKind, "3");
     }
-    if (f10.At(815) != ' ') f10.Set(239, std::string(1, f10.At(815)));
-    const std::string date(f10.Field(816, 10));
-    if (f10.At(818) == '/') {
-      f10.Set(552, date, 10);
-      f10.Set(818, "", 8);
+    const char exclusion = f10.At(was::kExclusion.offset);
+    if (exclusion != ' ') f10.Set(now::kExclusion, std::string(1, exclusion));
+    // A date moves; its first two characters stay behind.
+    const std::string date(f10.Field(was::kField29));
+    if (f10.At(was::kField29.offset + 2) == '/') {
+      f10.Set(now::kField29Date, date);
+      f10.Set(was::kField29.offset + 2, "", was::kField29.width - 2);
     }
-    const std::string code(f10.Field(826, 3));
-    f10.Set(815, code, 3);
-    f10.Set(826, "", 3);
+    const std::string code(f10.Field(old::kKindNumber));
+    f10.Set(now::kKindNumber, code);
+    f10.Set(old::kKindNumber, "");
   }
   f10.Close();
 }

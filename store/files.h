@@ -118,7 +118,7 @@ inline constexpr Field kKindCode{693, 1};  // 1 to 5
 // What the members' record holds past the shared part, release by release.
 namespace member435 {
 inline constexpr Field kExclusion{815, 1};
-inline constexpr Field kExclusionDate{816, 10};
+inline constexpr Field kField29{816, 10};  // a date "dd/mm/yyyy" or other text
 inline constexpr Field kPeriodCode{826, 2};  // "01" monthly, "12" yearly
 inline constexpr Field kValue{828, 16};
 inline constexpr Field kStartDate{844, 10};  // written by later releases only
@@ -128,6 +128,11 @@ inline constexpr Field kGridStart{502, 10};  // "dd/mm/yyyy"
 inline constexpr Field kPackedMarks{512, 40};
 inline constexpr Field kKindNumber{826, 3};  // into F31.DAT
 }  // namespace member469
+namespace member530 {
+inline constexpr Field kExclusion{239, 1};
+inline constexpr Field kField29Date{552, 10};
+inline constexpr Field kKindNumber{815, 3};
+}  // namespace member530
 
 // A due entry of F22.DAT.
 namespace due_entry {
