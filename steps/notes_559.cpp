@@ -25,8 +25,6 @@ constexpr char kLogId[] = "559";
 
 // ---- F09R0.DAT --------------------------------------------------------
 
-constexpr char kCodesFile[] = "F09R0.DAT";
-constexpr std::size_t kCodesLength = 815;
 constexpr std::size_t kCode13At = 354;
 constexpr std::size_t kCode13ReadWidth = 19;
 constexpr std::size_t kCode13Width = 18;
@@ -58,7 +56,7 @@ constexpr std::array<BlockField, 5> kBlock = {{
 bool Reaches(const RecordPatcher& p, std::size_t offset) { return p.bytes().size() > offset; }
 
 void FormatCodesAndBlock() {
-  RecordPatcher f09(kCodesFile, kCodesLength);
+  RecordPatcher f09(store::files::kF09R0);
   if (!f09) return;
   for (std::int64_t i = 0; f09.Load(i); ++i) {
     std::string code = f09.Trimmed(kCode13At, kCode13ReadWidth);
@@ -93,13 +91,11 @@ void FormatCodesAndBlock() {
 
 // ---- F28R0.DAT --------------------------------------------------------
 
-constexpr char kF28File[] = "F28R0.DAT";
-constexpr std::size_t kF28Length = 1000;
 constexpr std::size_t kF28From = 544;
 constexpr std::size_t kF28To = 572;
 
 void CopyF28Byte() {
-  RecordPatcher f28(kF28File, kF28Length);
+  RecordPatcher f28(store::files::kF28R0);
   for (std::int64_t i = 0; f28.Load(i); ++i) {
     if (Reaches(f28, kF28To)) f28.Set(kF28To, std::string(1, f28.At(kF28From)), 1);
   }
@@ -109,7 +105,7 @@ void CopyF28Byte() {
 // ---- R33\L33*.DAT: note records -----------------------------------------
 
 constexpr char kNotesFolder[] = "R33";
-constexpr std::size_t kNotesLength = 260;
+constexpr std::size_t kNotesLength = store::files::kR33.length;
 constexpr std::size_t kNoteTextAt = 1;
 constexpr std::size_t kNoteTextWidth = 100;
 constexpr std::size_t kLinkAt = 151;
@@ -151,7 +147,7 @@ constexpr std::array kF15R1 = {
     Src(4, 59, 59),          // 647
     Src(249, 89, 91),        // 651
 };
-static_assert(RecordLength(kF15R1) == 900);
+static_assert(RecordLength(kF15R1) == store::files::kF15R1.length);
 constexpr std::size_t kKindAt = 86;
 
 // F18R2.DAT (810) from F18R1.DAT (547).
@@ -175,17 +171,16 @@ constexpr std::array kF18R2 = {
     Src(15, 240, 254),   // 647
     Blank(148),          // 662
 };
-static_assert(RecordLength(kF18R2) == 810);
+static_assert(RecordLength(kF18R2) == store::files::kF18R2.length);
 
 struct Table {
-  const char* old_name;
-  std::size_t old_length;
-  const char* new_name;
+  store::RecordFile old_file;
+  std::string_view new_name;
   std::span<const Row> rows;
 };
 
-const Table kF15 = {"F15R0.DAT", 300, "F15R1.DAT", kF15R1};
-const Table kF18 = {"F18R1.DAT", 547, "F18R2.DAT", kF18R2};
+const Table kF15 = {store::files::kF15R0, store::files::kF15R1.name, kF15R1};
+const Table kF18 = {store::files::kF18R1, store::files::kF18R2.name, kF18R2};
 
 std::string KindCode(char kind) {
   if (kind == '1') return "0";
@@ -200,8 +195,8 @@ void RelayoutTable(const Table& t) {
     const std::string values[] = {KindCode(in.At(kKindAt))};
     PutRows(out, in, t.rows, values);
   };
-  WriteNewFile(t.old_name, t.old_length, t.new_name, convert);
-  store::MoveToTemp(t.old_name, kRetiredSubfolder);
+  WriteNewFile(t.old_file.name, t.old_file.length, t.new_name, convert);
+  store::MoveToTemp(t.old_file.name, kRetiredSubfolder);
 }
 
 // ---- F90.DAT -> F40.DAT -------------------------------------------------

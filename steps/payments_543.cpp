@@ -34,7 +34,7 @@ constexpr std::array kF03R0 = {
     Src(11, 177, 178),  // 105
     Src(339, 179, 181),  // 116
 };
-static_assert(RecordLength(kF03R0) == 455);
+static_assert(RecordLength(kF03R0) == files::kF03R0.length);
 
 // F08R1.DAT (1000) from F08R0.DAT (300); 52-61 is dropped.
 constexpr std::array kF08R1 = {

@@ -27,6 +27,8 @@ namespace steps {
 
 namespace {
 
+namespace files = store::files;
+
 // Each table lists the new record's fields in order; the comment gives the
 // field's offset in the new record.
 
@@ -35,7 +37,7 @@ constexpr std::array kF01R0 = {
     Src(502, 0, 501),  // 0
     Blank(312),        // 502
 };
-static_assert(RecordLength(kF01R0) == 814);
+static_assert(RecordLength(kF01R0) == files::kF01R0.length);
 
 // F09R0.DAT (815) from F11R3.DAT (1000).
 enum { kRunningNumber, kDigits };
@@ -59,10 +61,10 @@ constexpr std::array kF09R0 = {
     Src(11, 368, 378),         // 565
     Src(239, 338, 356),        // 576
 };
-static_assert(RecordLength(kF09R0) == 815);
+static_assert(RecordLength(kF09R0) == files::kF09R0.length);
 
 // R33\L33{name} and F32.DAT share this record length.
-constexpr std::size_t kNoteLength = 260;
+constexpr std::size_t kNoteLength = files::kR33.length;
 
 // R08 kind "A": a main record and its note record, both to R33\L33{name}.
 enum { kEndDate };
@@ -135,7 +137,7 @@ constexpr std::array kF14R0 = {
     Src(7, 69, 70),        // 168
     Src(136, 85, 90),      // 175
 };
-static_assert(RecordLength(kF14R0) == 311);
+static_assert(RecordLength(kF14R0) == files::kF14R0.length);
 
 // CONFIGA.DAT field k -> the counter with this second key part.
 constexpr std::array<std::string_view, 15> kConfigaKeys = {
@@ -146,14 +148,14 @@ constexpr std::size_t kConfigaFieldWidth = 11;
 // ---- the sections ---------------------------------------------------------
 
 void WriteF01R0() {
-  WriteNewFile("F17R0.DAT", 1000, "F01R0.DAT", [](RecordReader& in, RecordWriter& out) {
+  WriteNewFile(files::kF17R0.name, files::kF17R0.length, files::kF01R0.name, [](RecordReader& in, RecordWriter& out) {
     PutRows(out, in, kF01R0);
   });
 }
 
 void WriteF09R0() {
   long number = 0;  // deleted records take no number
-  WriteNewFile("F11R3.DAT", 1000, "F09R0.DAT", [&number](RecordReader& in, RecordWriter& out) {
+  WriteNewFile(files::kF11R3.name, files::kF11R3.length, files::kF09R0.name, [&number](RecordReader& in, RecordWriter& out) {
     std::string digits(in.Field(256, 8));
     const std::string values[] = {text::FormatInteger(++number, 5), text::KeepDigits(digits, 7)};
     PutRows(out, in, kF09R0, values);
@@ -186,11 +188,11 @@ std::vector<std::string> DataFilesOf(std::string_view folder) {
 }
 
 void ConvertR08File(const std::string& name) {
-  RecordReader in("R08\\" + name, 160);
+  RecordReader in("R08\\" + name, files::kR08.length);
   if (!in) return;
   RecordWriter notes("R33\\L33" + name, RecordWriter::Mode::kAppend);
   if (!notes) return;
-  RecordWriter others("F32.DAT", RecordWriter::Mode::kAppend);
+  RecordWriter others(files::kF32.name, RecordWriter::Mode::kAppend);
   if (!others) return;
   for (std::int64_t i = 0; in.Load(i); ++i) {
     if (in.deleted()) continue;
@@ -207,13 +209,13 @@ void ConvertR08File(const std::string& name) {
 }
 
 void ConvertReg04File(const std::string& name) {
-  RecordReader in("REG04\\" + name, 113);
+  RecordReader in("REG04\\" + name, files::kReg04.length);
   if (!in) return;
   RecordWriter notes("R33\\L33" + name, RecordWriter::Mode::kAppend);
   if (!notes) return;
   // Nothing goes to F32.DAT from here, but its existence marks the split as
   // done, also when REG04 is the only folder with files.
-  RecordWriter marker("F32.DAT", RecordWriter::Mode::kAppend);
+  RecordWriter marker(files::kF32.name, RecordWriter::Mode::kAppend);
   if (!marker) return;
   for (std::int64_t i = 0; in.Load(i); ++i) {
     if (in.deleted()) continue;
@@ -248,7 +250,7 @@ void SplitNoteFiles(platform::Ui& dlg) {
 }
 
 void WriteF14R0() {
-  WriteNewFile("F31.DAT", 172, "F14R0.DAT", [](RecordReader& in, RecordWriter& out) {
+  WriteNewFile(files::kF31.name, files::kF31.length, files::kF14R0.name, [](RecordReader& in, RecordWriter& out) {
     std::string first;
     if (in.At(71) != ' ') first = "01/" + std::string(in.Field(71, 7));
     std::string last;
@@ -307,7 +309,7 @@ void PatchF10R4() {
 }
 
 void PatchF09R0() {
-  RecordPatcher f09("F09R0.DAT", 815);
+  RecordPatcher f09(files::kF09R0);
   if (!f09) return;
   for (std::int64_t i = 0; f09.Load(i); ++i) {
     // A free text at 552 (not a date) moves to 613.
@@ -363,7 +365,7 @@ void MovePhotoFolder() {
   for (const platform::FindEntry& e : store::FindFiles("X01\\26\\*")) {
     stems.insert(FoldedStem(e.name.substr(0, e.name.rfind('.'))));
   }
-  RecordReader photos("F26R0.DAT", 1000);
+  RecordReader photos(files::kF26R0);
   for (std::int64_t i = 0; photos.Load(i); ++i) {
     const std::string code = photos.Trimmed(0, 9);
     if (stems.count(FoldedStem(code + "-540"))) RenamePhoto("X01\\26\\", code, "-540", "-1");
