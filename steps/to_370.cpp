@@ -30,7 +30,7 @@ namespace {
 constexpr std::size_t kUnit = 30;      // a yearly file is read in units of at most 30 characters
 constexpr std::size_t kKey = 18;       // keys compare over 18 characters
 constexpr std::size_t kEntryKey = 17;  // of which 17 go into a collected entry
-constexpr std::size_t kOldRecord = 897;
+constexpr std::size_t kOldRecord = store::files::kF10R2.length;
 constexpr std::size_t kHistory = 604;  // history field; holds the entry from offset 18, cut at 604
 constexpr int kFirstYear = 1960;
 constexpr int kLastYear = 2010;
@@ -221,11 +221,21 @@ void ShowNumber(platform::Ui& dlg, long long n) {
   dlg.SetStatus(std::string_view(text, static_cast<std::size_t>(end - text)));
 }
 
+// The old record, then the history, which never reaches the last byte: that
+// is the new record's flag, and a record deleted in F10r2.dat stays deleted.
+enum MemberValue : std::size_t { kHistoryText, kFlag };
+constexpr Row kF10R3Layout[] = {
+    Src(kOldRecord, 0, kOldRecord - 1),
+    Value(kHistory - 1, kHistoryText),
+    Value(1, kFlag),
+};
+static_assert(RecordLength(kF10R3Layout) == store::files::kF10R3.length);
+
 // F10r2.dat + history -> F10r3.dat (appended).
 void MergeHistory(platform::Ui& dlg, const platform::WorkList& list) {
-  RecordReader in("F10r2.dat", kOldRecord);
+  RecordReader in(store::files::kF10R2);
   if (!in) return;
-  RecordWriter out("F10r3.dat", RecordWriter::Mode::kAppend);
+  RecordWriter out(store::files::kF10R3.name, RecordWriter::Mode::kAppend);
   for (std::int64_t i = 0; in.Load(i); ++i) {
     std::string_view history;
     int found = list.FindPrefix(in.bytes(), kKey);
@@ -233,10 +243,8 @@ void MergeHistory(platform::Ui& dlg, const platform::WorkList& list) {
       const std::string& entry = *list.Get(found);
       if (entry.size() > kKey) history = std::string_view(entry).substr(kKey, kHistory - kKey);
     }
-    // The history never reaches the last byte, which is the new record's flag:
-    // a record deleted in F10r2.dat stays deleted.
-    out.Put(in.bytes(), kOldRecord).Put(history, kHistory - 1).Put(in.flag(), 1);
-    out.EndRecord();
+    const std::string_view values[] = {history, in.flag()};
+    PutRows(out, in, kF10R3Layout, values);
     ShowNumber(dlg, i + 1);
   }
   out.Close();
