@@ -47,7 +47,7 @@ int SmallPositive(long v) { return static_cast<int>(std::clamp(v, 1L, 99L)); }
 Settings ReadSettings() {
   Settings s;
   RecordReader conf(files::kConf10);
-  conf.Load(0);  // a missing file or record leaves every field empty
+  static_cast<void>(conf.Load(0));  // a missing file or record leaves every field empty
   auto field = [&](int k) { return conf.Trimmed(static_cast<std::size_t>(k) * kConf10Width, kConf10Width); };
   for (int k = 0; k < kValueCount; ++k) s.values[static_cast<std::size_t>(k)] = field(k);
   // Day and month settings of 0 or less mean the first; an empty shift

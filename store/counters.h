@@ -18,7 +18,7 @@ enum CounterOperation { kCounterRead = 0, kCounterNext = 1, kCounterStore = 2 };
 // kCounterStore: stores value. 1 on success, 0 on failure.
 int MacroCodeCad(std::string_view part1, std::string_view part2, long& value, int width, int operation);
 
-int ReadCounter(std::string_view part1, std::string_view part2, long& value);
+[[nodiscard]] int ReadCounter(std::string_view part1, std::string_view part2, long& value);
 int StoreCounter(std::string_view part1, std::string_view part2, long value);
 
 }  // namespace store

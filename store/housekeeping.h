@@ -36,7 +36,7 @@ int DeleteDataFile(std::string_view name);
 // Completes `base` (a path without extension) with the first image extension
 // that exists: jpg, jpeg, jpe, jfif, gif, dib, bmp. Without a match `base`
 // ends in ".bmp" and the result is false.
-bool FindImageFile(std::string& base);
+[[nodiscard]] bool FindImageFile(std::string& base);
 
 // The number at the start of record `index` of length `length`; 0 when it
 // cannot be read, is negative or is 999999999 or more.

@@ -79,7 +79,7 @@ bool ReadText(platform::Stream& stream, std::string& out, std::size_t n) {
   return stream.ReadText(out, n);
 }
 
-int FileBusy(std::string_view name, int wait_mode) {
+int FileBusy(std::string_view name, BusyWait wait_mode) {
   platform::WaitCursor wait;
   for (int failures = 0;;) {
     if (!platform::Exists(name)) return 0;  // the busy probe looks at the file itself
@@ -95,7 +95,7 @@ int FileBusy(std::string_view name, int wait_mode) {
   }
 }
 
-platform::Stream FOpen2(std::string_view name, long length, long& index, int mode) {
+platform::Stream FOpen2(std::string_view name, long length, long& index, OpenMode mode) {
   platform::Stream stream;
   Outcome outcome = Outcome::kReady;
 

@@ -68,7 +68,7 @@ class RecordReader : public LoadedRecord {
 
   // Loads record i. False when nothing of it lies in the file (the end of the
   // walk); a last record cut short loads with the bytes it has.
-  bool Load(std::int64_t i);
+  [[nodiscard]] bool Load(std::int64_t i);
   // Closes the file before the end of the reader's scope, as before the file
   // is deleted or moved (which Windows refuses for an open file).
   void Close() { static_cast<void>(in_.Close()); }
@@ -137,7 +137,7 @@ class RecordPatcher : public LoadedRecord {
   RecordPatcher& operator=(const RecordPatcher&) = delete;
   explicit operator bool() const { return static_cast<bool>(io_); }
 
-  bool Load(std::int64_t i);
+  [[nodiscard]] bool Load(std::int64_t i);
 
   // Writes the value left-justified in the width at the offset of the loaded
   // record. A record cut short is completed with spaces up to the field.

@@ -15,18 +15,18 @@ inline constexpr char kDeletedFlag = '+';
 
 // 1 when the flag byte of record `index` reads '+'; 0 otherwise, also for an
 // unopened stream, a failed seek or the end of the file.
-int IsDeleted(platform::Stream* stream, long index, long length);
+[[nodiscard]] int IsDeleted(platform::Stream* stream, long index, long length);
 
 // Field `field` of record `index`, its offset being the sum of the widths
 // before it, with trailing spaces removed. Opens the file itself when no
 // stream is given. 1 on success; 0 and the empty text otherwise.
-int ReadField(platform::Stream* stream, std::string_view name, long length,
+[[nodiscard]] int ReadField(platform::Stream* stream, std::string_view name, long length,
               std::span<const int> widths, long index, int field, std::string& out);
 
 // Index of the first live record whose field at `offset` (width `width`, at
 // most 50) equals the key padded with spaces, without regard to case.
 // 1 and the index, or 0 and -1.
-int FindKey(std::string_view name, long length, std::string_view key, long offset, int width,
+[[nodiscard]] int FindKey(std::string_view name, long length, std::string_view key, long offset, int width,
             long& index);
 
 // Deletes record `index` by moving the last record into its place and

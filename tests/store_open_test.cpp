@@ -83,7 +83,7 @@ TEST_F(FOpen2Test, RewriteModeStandsAtAnExistingRecordOnly) {
   index = 3;  // one past the last record
   EXPECT_FALSE(store::FOpen2("F.DAT", 100, index, store::kRewriteRecord));
   index = -1;
-  EXPECT_FALSE(store::FOpen2("F.DAT", 100, index, 7));
+  EXPECT_FALSE(store::FOpen2("F.DAT", 100, index, static_cast<store::OpenMode>(7)));
   index = std::numeric_limits<long>::max();  // past the end (and, with a 64-bit long, past any offset)
   EXPECT_FALSE(store::FOpen2("F.DAT", 100, index, store::kRewriteRecord));
   index = 0;
