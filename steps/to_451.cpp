@@ -158,19 +158,15 @@ std::string MarkCodes(std::string_view field) {
 }
 
 void ConvertF11() {
-  if (store::Exists(files::kF11R3.name)) return;
-  RecordReader in(files::kF11R2);
-  if (!in) return;
-  RecordWriter out(files::kF11R3.name, RecordWriter::Mode::kCreate);
-  if (!out) return;
   std::string values[2];
-  // Deleted records are carried over with their flag byte.
-  for (std::int64_t i = 0; in.Load(i); ++i) {
-    values[kBlankMarker].assign(1, in.At(499) == ' ' ? '1' : '2');
-    values[kMarkCodes] = MarkCodes(in.Field(kField48, 72));
-    PutRows(out, in, kF11Layout, values);
-  }
-  out.Close();
+  WriteNewFile(
+      files::kF11R2.name, files::kF11R2.length, files::kF11R3.name,
+      [&values](const RecordReader& in, RecordWriter& out) {
+        values[kBlankMarker].assign(1, in.At(499) == ' ' ? '1' : '2');
+        values[kMarkCodes] = MarkCodes(in.Field(kField48, 72));
+        PutRows(out, in, kF11Layout, values);
+      },
+      Carry::kAll);
 }
 
 // ---- F18R0.DAT (575) -> F18R1.DAT (547) ------------------------------------
@@ -204,14 +200,9 @@ constexpr Row kF18Layout[] = {
 static_assert(RecordLength(kF18Layout) == files::kF18R1.length);
 
 void ConvertF18() {
-  if (store::Exists(files::kF18R1.name)) return;
-  RecordReader in(files::kF18R0);
-  if (!in) return;
-  RecordWriter out(files::kF18R1.name, RecordWriter::Mode::kCreate);
-  if (!out) return;
-  // Deleted records are carried over with their flag byte.
-  for (std::int64_t i = 0; in.Load(i); ++i) PutRows(out, in, kF18Layout);
-  out.Close();
+  WriteNewFile(
+      files::kF18R0.name, files::kF18R0.length, files::kF18R1.name,
+      [](const RecordReader& in, RecordWriter& out) { PutRows(out, in, kF18Layout); }, Carry::kAll);
 }
 
 }  // namespace

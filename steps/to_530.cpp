@@ -283,15 +283,12 @@ void PatchF10R4() {
   namespace old = store::member469;
   namespace was = store::member435;
   namespace now = store::member530;
-  constexpr store::Field kKind = store::person::kKindCode;
-  RecordPatcher f10(store::files::kF10R4);
-  if (!f10) return;
-  for (std::int64_t i = 0; f10.Load(i); ++i) {
-    if (f10.At(old::kKindNumber.offset) == ' ') continue;
-    if (f10.At(kKind.offset) == '3') {
-      f10.Set(kKind, "5");
-    } else if (f10.At(kKind.offset) == '4') {
-      f10.Set(kKind, "3");
+  PatchEach(store::files::kF10R4, [](RecordPatcher& f10) {
+    if (f10.At(old::kKindNumber.offset) == ' ') return;
+    if (f10.At(store::person::kKindCode.offset) == '3') {
+      f10.Set(store::person::kKindCode, "5");
+    } else if (f10.At(store::person::kKindCode.offset) == '4') {
+      f10.Set(store::person::kKindCode, "3");
     }
     const char exclusion = f10.At(was::kExclusion.offset);
     if (exclusion != ' ') f10.Set(now::kExclusion, std::string(1, exclusion));
@@ -304,27 +301,24 @@ void PatchF10R4() {
     const std::string code(f10.Field(old::kKindNumber));
     f10.Set(now::kKindNumber, code);
     f10.Set(old::kKindNumber, "");
-  }
-  f10.Close();
+  });
 }
 
 void PatchF09R0() {
-  RecordPatcher f09(files::kF09R0);
-  if (!f09) return;
-  for (std::int64_t i = 0; f09.Load(i); ++i) {
-    // A free text at 552 (not a date) moves to 613.
-    const std::string note = f09.Trimmed(552, 43);
+  namespace f09 = store::f09r0;
+  PatchEach(files::kF09R0, [](RecordPatcher& rec) {
+    // A free text (not a date) moves to the block.
+    const std::string note = rec.Trimmed(f09::kDateOrText);
     if (!note.empty() && (note.size() < 3 || note[2] != '/')) {
-      f09.Set(613, note, 43);
-      f09.Set(552, "", 43);
+      rec.Set(f09::kBlock, note);
+      rec.Set(f09::kDateOrText, "");
     }
-    if (f09.At(492) != ' ') {
-      const std::string moved(f09.Field(492, 10));
-      f09.Set(552, moved, 10);
-      f09.Set(492, "", 10);
+    if (rec.At(f09::kOldDate.offset) != ' ') {
+      const std::string moved(rec.Field(f09::kOldDate));
+      rec.Set(f09::kDateOrText.offset, moved, f09::kOldDate.width);
+      rec.Set(f09::kOldDate, "");
     }
-  }
-  f09.Close();
+  });
 }
 
 void PatchOnce() {

@@ -148,46 +148,37 @@ constexpr store::Field kMovedTo{613, 2};
 
 void MoveF13R1Field() {
   if (ConvMark("543") != 0) return;
-  RecordPatcher f13(files::kF13R1);
-  if (!f13) return;
-  for (std::int64_t i = 0; f13.Load(i); ++i) {
-    if (f13.deleted()) continue;
+  PatchEach(files::kF13R1, [](RecordPatcher& f13) {
+    if (f13.deleted()) return;
     const std::string value = f13.Trimmed(kMovedFrom);
-    if (value.empty()) continue;
+    if (value.empty()) return;
     f13.Set(kMovedFrom, "");
     f13.Set(kMovedTo, value);
-  }
-  f13.Close();
+  });
 }
 
 constexpr store::Field kAccountCode{0, 10};
 
 void WidenF25R0Codes() {
   if (ConvMark("544") != 0) return;
-  RecordPatcher f25(files::kF25R0);
-  if (!f25) return;
-  for (std::int64_t i = 0; f25.Load(i); ++i) {
+  PatchEach(files::kF25R0, [](RecordPatcher& f25) {
     const std::string code = f25.Trimmed(kAccountCode);
-    if (code.size() == 3) f25.Set(0, "00" + code);
-  }
-  f25.Close();
+    if (code.size() == 3) f25.Set(kAccountCode.offset, "00" + code);
+  });
 }
 
 // The recoded field: two spaces, the code, spaces to the end of the field.
 bool IsCountryCode(std::string_view trimmed) { return trimmed == "  0" || trimmed == "  3"; }
 
 void RecodeCountry(const store::RecordFile& file) {
-  RecordPatcher f(file);
-  if (!f) return;
-  for (std::int64_t i = 0; f.Load(i); ++i) {
-    if (f.deleted()) continue;
+  PatchEach(file, [](RecordPatcher& f) {
+    if (f.deleted()) return;
     const std::string value = f.Trimmed(store::person::kCountry);
     // This runs on every conversion: a field recoded before stays as it is.
-    if (value.size() <= 1 || IsCountryCode(value)) continue;
+    if (value.size() <= 1 || IsCountryCode(value)) return;
     const char* code = text::EqualNoCase(value, "brasil", 5) ? "0" : "3";
     f.Set(store::person::kCountry, std::string("  ") + code);
-  }
-  f.Close();
+  });
 }
 
 }  // namespace

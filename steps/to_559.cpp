@@ -28,7 +28,7 @@ constexpr char kLogId[] = "559";
 constexpr std::size_t kCode13At = 354;
 constexpr std::size_t kCode13ReadWidth = 19;
 constexpr std::size_t kCode13Width = 18;
-constexpr std::size_t kBlockAt = 613;
+constexpr std::size_t kBlockAt = store::f09r0::kBlock.offset;
 // Text here means the block has its new arrangement already.
 constexpr std::size_t kRearrangedAt = 656;
 constexpr std::size_t kRearrangedWidth = 44;
@@ -95,11 +95,9 @@ constexpr std::size_t kF28From = 544;
 constexpr std::size_t kF28To = 572;
 
 void CopyF28Byte() {
-  RecordPatcher f28(store::files::kF28R0);
-  for (std::int64_t i = 0; f28.Load(i); ++i) {
+  PatchEach(store::files::kF28R0, [](RecordPatcher& f28) {
     if (Reaches(f28, kF28To)) f28.Set(kF28To, std::string(1, f28.At(kF28From)), 1);
-  }
-  f28.Close();
+  });
 }
 
 // ---- R33\L33*.DAT: note records -----------------------------------------

@@ -134,6 +134,13 @@ inline constexpr Field kField29Date{552, 10};
 inline constexpr Field kKindNumber{815, 3};
 }  // namespace member530
 
+// F09R0.DAT as 5.30 makes it.
+namespace f09r0 {
+inline constexpr Field kOldDate{492, 10};     // moves to kDateOrText
+inline constexpr Field kDateOrText{552, 43};  // a date; other text moves to kBlock
+inline constexpr Field kBlock{613, 43};       // rearranged by 5.59
+}  // namespace f09r0
+
 // A due entry of F22.DAT.
 namespace due_entry {
 inline constexpr Field kCode{0, 10};
