@@ -187,15 +187,25 @@ std::vector<std::string> DataFilesOf(std::string_view folder) {
   return names;
 }
 
-void ConvertR08File(const std::string& name) {
-  RecordReader in("R08\\" + name, files::kR08.length);
+// Splits one file of notes: `split(in, notes, others)` puts each live record
+// into R33\L33<name> or into F32.DAT. F32.DAT is written to even when nothing
+// goes there: its existence marks the split as done, also when REG04 is the
+// only folder with files.
+template <typename Split>
+void SplitNotes(const std::string& path, std::size_t length, const std::string& name, Split split) {
+  RecordReader in(path, length);
   if (!in) return;
   RecordWriter notes("R33\\L33" + name, RecordWriter::Mode::kAppend);
-  if (!notes) return;
   RecordWriter others(files::kF32.name, RecordWriter::Mode::kAppend);
-  if (!others) return;
   for (std::int64_t i = 0; in.Load(i); ++i) {
-    if (in.deleted()) continue;
+    if (!in.deleted()) split(in, notes, others);
+  }
+  notes.Close();
+  others.Close();
+}
+
+void ConvertR08File(const std::string& name) {
+  SplitNotes("R08\\" + name, files::kR08.length, name, [](const RecordReader& in, RecordWriter& notes, RecordWriter& others) {
     if (in.At(0) == 'A') {
       const std::string values[] = {EndDate(in.Field(21, 10), in.Field(41, 2))};
       PutRows(notes, in, kR08Main, values);
@@ -203,38 +213,25 @@ void ConvertR08File(const std::string& name) {
     } else {
       PutRows(others, in, kR08Other);
     }
-  }
-  notes.Close();
-  others.Close();
+  });
 }
 
 void ConvertReg04File(const std::string& name) {
-  RecordReader in("REG04\\" + name, files::kReg04.length);
-  if (!in) return;
-  RecordWriter notes("R33\\L33" + name, RecordWriter::Mode::kAppend);
-  if (!notes) return;
-  // Nothing goes to F32.DAT from here, but its existence marks the split as
-  // done, also when REG04 is the only folder with files.
-  RecordWriter marker(files::kF32.name, RecordWriter::Mode::kAppend);
-  if (!marker) return;
-  for (std::int64_t i = 0; in.Load(i); ++i) {
-    if (in.deleted()) continue;
+  SplitNotes("REG04\\" + name, files::kReg04.length, name, [&name](const RecordReader& in, RecordWriter& notes, RecordWriter&) {
     if (in.At(0) == '#') {
       PutRows(notes, in, kReg04Note);
-      continue;
+      return;
     }
     // The key: the five characters at 66, "/", the first four of the file name.
     const std::string key = std::string(in.Field(66, 5)) + "/" + name.substr(0, 4);
     const std::string values[] = {key, in.At(51) == '1' ? "9" : "0",
                                   Reg04DateTail(in.Field(20, 10), in.Field(44, 2))};
     PutRows(notes, in, kReg04Normal, values);
-  }
-  notes.Close();
-  marker.Close();
+  });
 }
 
 void SplitNoteFiles(platform::Ui& dlg) {
-  if (store::Exists("F32.DAT")) return;
+  if (store::Exists(files::kF32.name)) return;
   const std::vector<std::string> r08 = DataFilesOf("R08");
   const std::vector<std::string> reg04 = DataFilesOf("REG04");
   if (r08.empty() && reg04.empty()) return;
