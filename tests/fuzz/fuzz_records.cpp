@@ -37,7 +37,7 @@ std::string ExpectedField(std::string_view file, std::int64_t at, std::size_t wi
 }
 
 void ReadRecords(std::string_view file, std::size_t length) {
-  steps::RecordReader in(kName, length);
+  store::RecordReader in(kName, length);
   Check(static_cast<bool>(in), "the reader opens an existing file");
   std::int64_t count = 0;
   // Bounded: a reader that never ends is a fault of its own.
@@ -160,7 +160,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ReadFields(file, static_cast<long>(length));
     FindKeys(file, static_cast<long>(length));
     // The name in other letter case is the same file.
-    steps::RecordReader lower("data.dat", length);
+    store::RecordReader lower("data.dat", length);
     Check(static_cast<bool>(lower), "a file is found without regard to the case of its name");
   });
   return 0;
