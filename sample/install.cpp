@@ -1,4 +1,4 @@
-#include "app/sample_install.h"
+#include "sample/install.h"
 
 #include <algorithm>
 #include <array>
@@ -14,7 +14,7 @@
 #include "text/fields.h"
 #include "text/numbers.h"
 
-namespace app {
+namespace sample {
 namespace {
 
 using platform::Format;
@@ -1162,4 +1162,4 @@ bool MakeSampleInstallation(const std::string& root_host_folder, const SampleOpt
   return true;
 }
 
-}  // namespace app
+}  // namespace sample
