@@ -1,7 +1,5 @@
 // The tables of people other than members: staff, relatives and donors of the
 // old layouts, the partners, and the person records of F17, F27 and F00R0.
-#include <algorithm>
-
 #include "sample/records.h"
 #include "sample/words.h"
 #include "sample/writers.h"
