@@ -10,7 +10,6 @@
 #include "app/console_ui.h"
 #include "app/dialog.h"
 #include "app/report.h"
-#include "app/sample_install.h"
 #include "app/scratch_copy.h"
 #include "app/status.h"
 #if VEKCONV_TERMINAL_DIALOG
@@ -23,6 +22,7 @@
 #include "platform/files.h"
 #include "platform/process.h"
 #include "platform/stream.h"
+#include "sample/install.h"
 #include "steps/steps.h"
 #include "store/changes.h"
 
@@ -195,16 +195,16 @@ int Demo(Settings s, platform::Stream& report_file) {
   // The demo goes on from inside the installation: its paths must not depend
   // on the folder it was started in.
   if (std::optional<std::string> absolute = platform::HostPath(root)) root = *absolute;
-  SampleOptions options;
+  sample::SampleOptions options;
   options.members = s.demo_members;
   std::string error;
-  std::vector<SampleFile> files;
-  if (!MakeSampleInstallation(root, options, &error, &files)) {
+  std::vector<sample::SampleFile> files;
+  if (!sample::MakeSampleInstallation(root, options, &error, &files)) {
     std::cerr << "vekconv: " << error << '\n';
     return 1;
   }
   std::int64_t bytes = 0;
-  for (const SampleFile& f : files) bytes += f.bytes;
+  for (const sample::SampleFile& f : files) bytes += f.bytes;
   std::cout << "Sample installation of " << options.members << " members in " << root << " (" << files.size()
             << " files, " << bytes << " bytes):\n"
             << "  " << root << "/Zelk/Vek        data folder (C:\\Zelk\\Vek)\n"

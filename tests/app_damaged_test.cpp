@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/sample_install.h"
+#include "sample/install.h"
 #include "tests/support/process.h"
 
 namespace {
@@ -26,11 +26,11 @@ class DamagedTest : public vektest::SandboxTest {
 
   fs::path Install(int members = 40) {
     const fs::path root = box.root / "inst";
-    app::SampleOptions o;
+    sample::SampleOptions o;
     o.members = members;
     o.seed = 5;
     std::string error;
-    EXPECT_TRUE(app::MakeSampleInstallation(root.string(), o, &error)) << error;
+    EXPECT_TRUE(sample::MakeSampleInstallation(root.string(), o, &error)) << error;
     fs::create_directories(root / "tmp");
     return root;
   }

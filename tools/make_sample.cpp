@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/sample_install.h"
+#include "sample/install.h"
 
 namespace {
 
@@ -33,7 +33,7 @@ bool ParseNumber(const char* text, long long* out) {
 
 int main(int argc, char** argv) {
   std::string root;
-  app::SampleOptions options;
+  sample::SampleOptions options;
   for (int k = 1; k < argc; ++k) {
     std::string_view arg = argv[k];
     long long value = 0;
@@ -55,10 +55,10 @@ int main(int argc, char** argv) {
   if (root.empty()) return Usage();
 
   std::string error;
-  std::vector<app::SampleFile> files;
-  bool ok = app::MakeSampleInstallation(root, options, &error, &files);
+  std::vector<sample::SampleFile> files;
+  bool ok = sample::MakeSampleInstallation(root, options, &error, &files);
   std::int64_t total = 0;
-  for (const app::SampleFile& f : files) {
+  for (const sample::SampleFile& f : files) {
     std::printf("%14lld  %s\n", static_cast<long long>(f.bytes), f.path.c_str());
     total += f.bytes;
   }

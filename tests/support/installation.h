@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/sample_install.h"
+#include "sample/install.h"
 #include "tests/support/process.h"
 
 namespace vektest {
@@ -25,11 +25,11 @@ class InstallationTest : public SandboxTest {
   // A generated old installation under root (with its own temporary folder
   // root/tmp), its legacy folder holding a member table too.
   void MakeInstallation(const fs::path& root, std::int64_t members = 300) {
-    app::SampleOptions o;
+    sample::SampleOptions o;
     o.members = members;
     o.seed = 11;
     std::string error;
-    ASSERT_TRUE(app::MakeSampleInstallation(root.string(), o, &error)) << error;
+    ASSERT_TRUE(sample::MakeSampleInstallation(root.string(), o, &error)) << error;
     box.Write(root / "Glebrium" / "F10R2.DAT", std::string(897, 'L'));
     fs::create_directories(root / "tmp");
   }

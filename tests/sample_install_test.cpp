@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/sample_install.h"
+#include "sample/install.h"
 #include "tests/support/sandbox.h"
 
 namespace {
@@ -18,11 +18,11 @@ class SampleInstallTest : public vektest::SandboxTest {
  protected:
   fs::path Make(const std::string& name, std::int64_t members, std::uint64_t seed) {
     fs::path root = box.root / name;
-    app::SampleOptions o;
+    sample::SampleOptions o;
     o.members = members;
     o.seed = seed;
     std::string error;
-    EXPECT_TRUE(app::MakeSampleInstallation(root.string(), o, &error)) << error;
+    EXPECT_TRUE(sample::MakeSampleInstallation(root.string(), o, &error)) << error;
     return root;
   }
 
@@ -206,25 +206,25 @@ TEST_F(SampleInstallTest, NamesAreCp1252Text) {
 TEST_F(SampleInstallTest, NeverWritesOverAnInstallationAndChecksItsOptions) {
   fs::path root = Make("inst", 20, 1);
   std::string before = box.Read(root / "Zelk/Vek/F10r2.dat");
-  app::SampleOptions o;
+  sample::SampleOptions o;
   o.members = 30;
   o.seed = 2;
   std::string error;
-  EXPECT_FALSE(app::MakeSampleInstallation(root.string(), o, &error));
+  EXPECT_FALSE(sample::MakeSampleInstallation(root.string(), o, &error));
   EXPECT_NE(error.find("not empty"), std::string::npos) << error;
   EXPECT_EQ(box.Read(root / "Zelk/Vek/F10r2.dat"), before);
 
   o.members = 0;
-  EXPECT_FALSE(app::MakeSampleInstallation((box.root / "zero").string(), o, &error));
+  EXPECT_FALSE(sample::MakeSampleInstallation((box.root / "zero").string(), o, &error));
   o.members = 10;
   o.last_year = 1900;
-  EXPECT_FALSE(app::MakeSampleInstallation((box.root / "early").string(), o, &error));
+  EXPECT_FALSE(sample::MakeSampleInstallation((box.root / "early").string(), o, &error));
   EXPECT_FALSE(fs::exists(box.root / "zero" / "Zelk"));
   EXPECT_FALSE(fs::exists(box.root / "early" / "Zelk"));
 
   // An empty data folder, as a fresh drive has it, is used.
   o.last_year = 2008;
-  EXPECT_TRUE(app::MakeSampleInstallation(box.root.string(), o, &error)) << error;
+  EXPECT_TRUE(sample::MakeSampleInstallation(box.root.string(), o, &error)) << error;
   EXPECT_EQ(box.Read("F10r2.dat").size(), 10u * 897);
   EXPECT_TRUE(box.Exists("REG01/2008.DAT"));
   EXPECT_FALSE(box.Exists("REG01/2009.DAT"));

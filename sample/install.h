@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-namespace app {
+namespace sample {
 
 struct SampleOptions {
   std::int64_t members = 1000;
@@ -31,4 +31,4 @@ struct SampleFile {
 bool MakeSampleInstallation(const std::string& root_host_folder, const SampleOptions& options,
                             std::string* error, std::vector<SampleFile>* written = nullptr);
 
-}  // namespace app
+}  // namespace sample
