@@ -1,8 +1,9 @@
 // The record layouts of the old tables as (name, width) lists, and records
 // whose values are set by field name. A layout's order is the record's order;
 // the last field ends with the record's flag byte.
-// The field names are the generator's own; once store/ names the fields of
-// the data files, these tables give way to its.
+// The field names are the generator's own: the data files' catalogue
+// (store/files.h) names only the fields that the program reads; the lengths
+// here are checked against it.
 #pragma once
 
 #include <array>
@@ -10,6 +11,7 @@
 #include <string>
 #include <string_view>
 
+#include "store/files.h"
 #include "store/record_io.h"
 
 namespace sample {
@@ -98,12 +100,12 @@ inline constexpr auto kMemberLayout =
     Join(kOldPersonFields, std::to_array<Field>({{"value_index", 3}, {"excluded", 2}, {"excluded_on", 11},
                                                  {"category", 3}, {"option1", 2}, {"option2", 2}, {"option3", 2},
                                                  {"free", 104}}));
-static_assert(RecordLength(kMemberLayout) == 897);
+static_assert(RecordLength(kMemberLayout) == store::files::kF10R2.length);
 
 // F17.DAT, other people in the old layout.
 inline constexpr auto kOtherPersonLayout =
     Join(kOldPersonFields, std::to_array<Field>({{"category", 3}, {"remark", 123}, {"free", 2}}));
-static_assert(RecordLength(kOtherPersonLayout) == 896);
+static_assert(RecordLength(kOtherPersonLayout) == store::files::kF17.length);
 
 // The 1000-byte person layout of the files that are already in it.
 inline constexpr auto kPerson1000Layout = std::to_array<Field>({
@@ -112,7 +114,7 @@ inline constexpr auto kPerson1000Layout = std::to_array<Field>({
     {"phone2", 41}, {"email", 120}, {"birth", 10}, {"since", 10}, {"note", 101}, {"profession", 30}, {"country", 20},
     {"birthplace", 30}, {"marital", 1}, {"father", 40}, {"mother", 40}, {"spouse", 40}, {"sex", 1}, {"free", 185},
 });
-static_assert(RecordLength(kPerson1000Layout) == 1000);
+static_assert(RecordLength(kPerson1000Layout) == store::files::kF00R0.length);
 
 // F11R2.DAT, the partners.
 inline constexpr auto kPartnerLayout = std::to_array<Field>({
@@ -126,7 +128,7 @@ inline constexpr auto kPartnerLayout = std::to_array<Field>({
     {"spare5", 41}, {"spare6", 16}, {"spare7", 2}, {"spare8", 2}, {"spare9", 133}, {"spare10", 2},
     {"classes", 73},
 });
-static_assert(RecordLength(kPartnerLayout) == 1581);
+static_assert(RecordLength(kPartnerLayout) == store::files::kF11R2.length);
 
 // Conf11.dat, the bank accounts used for collection.
 inline constexpr auto kBankAccountLayout = std::to_array<Field>({
@@ -135,6 +137,6 @@ inline constexpr auto kBankAccountLayout = std::to_array<Field>({
     {"holder", 40}, {"email", 40}, {"account", 13}, {"portfolio", 2}, {"agreement", 18},
     {"collection", 40}, {"fee", 15}, {"options", 2}, {"next_number", 18},
 });
-static_assert(RecordLength(kBankAccountLayout) == 337);
+static_assert(RecordLength(kBankAccountLayout) == store::files::kConf11.length);
 
 }  // namespace sample

@@ -36,9 +36,10 @@ void ConvertF18() {
   // F18.DAT, when present, is the newer copy of the list. Conf11.dat is
   // renamed before it is read: one that holds no data (a pipe, a folder)
   // keeps its own name, and the warning names it so.
-  const bool conf11_holds_data = !store::Exists("Conf11.dat") || static_cast<bool>(store::OpenExisting("Conf11.dat"));
-  if (conf11_holds_data && !store::MoveFile("Conf11.dat", "F18.DAT") && store::Exists("F18.DAT")) {
-    store::DeleteFile("Conf11.dat");
+  constexpr std::string_view kConf11 = files::kConf11.name;
+  const bool conf11_holds_data = !store::Exists(kConf11) || static_cast<bool>(store::OpenExisting(kConf11));
+  if (conf11_holds_data && !store::MoveFile(kConf11, files::kF18.name) && store::Exists(files::kF18.name)) {
+    store::DeleteFile(kConf11);
   }
   RecordReader in(files::kF18);
   if (!in) return;

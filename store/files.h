@@ -34,6 +34,7 @@ namespace files {
 
 // The value table and due-date settings (record 0), 665 bytes from 4.07 on.
 inline constexpr RecordFile kConf10{"Conf10.dat", 665};
+inline constexpr RecordFile kConf11{"Conf11.dat", 337};  // becomes F18.DAT at 4.31
 inline constexpr RecordFile kConf14{"CONF14.DAT", 40};
 inline constexpr RecordFile kConfig22{"Config22.dat", 46};
 
