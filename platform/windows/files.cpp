@@ -15,6 +15,7 @@
 
 #include "platform/fold.h"
 #include "platform/os.h"
+#include "platform/win32_ui.h"
 #include "platform/windows/host.h"
 
 namespace platform {
@@ -106,6 +107,8 @@ std::string Narrow(std::wstring_view text) {
 }
 
 }  // namespace win
+
+std::wstring Cp1252ToUtf16(std::string_view text) { return win::Wide(text); }
 
 namespace {
 
