@@ -1,18 +1,23 @@
 #include "app/win32_dialog.h"
 
-#include "platform/windows/windows_api.h"
+// Lean, without the min/max macros, and without the MessageBox macro, which
+// would rename Ui::MessageBox in this file.
+#define WIN32_LEAN_AND_MEAN
+#define NOMINMAX
+#include <windows.h>
+#undef MessageBox
 
 #include <iostream>
 #include <string>
 
 #include "app/dialog.h"
 #include "platform/ui.h"
-#include "platform/windows/host.h"
+#include "platform/win32_ui.h"
 
 namespace app {
 namespace {
 
-using platform::win::Wide;
+using platform::Cp1252ToUtf16;
 
 // Control ids of BOX101 (resources/box101.rc).
 constexpr int kStatusLine = 100;
@@ -40,7 +45,7 @@ class DialogUi final : public platform::Ui {
   void Attach(HWND dialog) { dialog_ = dialog; }
 
   void SetStatus(std::string_view text) override {
-    SetDlgItemTextW(dialog_, kStatusLine, Wide(text).c_str());
+    SetDlgItemTextW(dialog_, kStatusLine, Cp1252ToUtf16(text).c_str());
     // The conversion runs inside a command: show the line now, not at the
     // next paint.
     if (HWND line = GetDlgItem(dialog_, kStatusLine)) UpdateWindow(line);
@@ -59,7 +64,7 @@ class DialogUi final : public platform::Ui {
       case platform::Icon::kInformation: flags |= MB_ICONINFORMATION; break;
       case platform::Icon::kNone: break;
     }
-    int answer = MessageBoxW(dialog_, Wide(text).c_str(), Wide(caption).c_str(), flags);
+    int answer = MessageBoxW(dialog_, Cp1252ToUtf16(text).c_str(), Cp1252ToUtf16(caption).c_str(), flags);
     // The box's own loop showed the arrow; the work goes on.
     if (wait_cursor()) SetCursor(LoadCursorA(nullptr, IDC_WAIT));
     if (buttons == platform::Buttons::kOk) return platform::Answer::kOk;
@@ -148,7 +153,7 @@ INT_PTR CALLBACK DialogProc(HWND dialog, UINT msg, WPARAM wp, LPARAM lp) {
       SetWindowTextW(dialog, title);
 
       DialogTexts texts = InitDialog();
-      SetDlgItemTextW(dialog, kFolderLine, Wide(texts.folder_line).c_str());
+      SetDlgItemTextW(dialog, kFolderLine, Cp1252ToUtf16(texts.folder_line).c_str());
       return TRUE;  // the focus goes to the first tab stop
     }
     case WM_COMMAND:
@@ -225,7 +230,7 @@ int RunWin32Dialog() {
     std::cerr << "vekconv: the main window class cannot be registered (error " << GetLastError() << ")\n";
     return 1;
   }
-  std::wstring title = Wide(kMainTitle);
+  std::wstring title = Cp1252ToUtf16(kMainTitle);
   HWND main = CreateWindowExW(0, kClassName, title.c_str(), WS_POPUP | WS_CAPTION | WS_SYSMENU, 0, 0, 0, 0, nullptr,
                               nullptr, instance, nullptr);
   if (!main) {

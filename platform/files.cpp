@@ -1,6 +1,9 @@
-// The parts of the file system interface that need no system call.
+// The parts of the file system interface that are the same on every system:
+// path text rules, drive C:, the current folder as the program shows it, the
+// order of a search. What only the system can tell comes from os.h.
 #include "platform/files.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -24,7 +27,97 @@ std::optional<std::string>& TempFolderOverride() {
   return folder;
 }
 
+struct Drive {
+  std::string given;     // as set
+  std::string absolute;  // absolute host form used to build paths
+};
+
+std::string AbsoluteOf(const std::string& given) {
+  return given.empty() ? std::string() : detail::AbsoluteDriveFolder(given);
+}
+
+Drive& DriveState() {
+  static Drive d = [] {
+    Drive init;
+    if (const char* e = std::getenv("VEKCONV_DRIVE_C")) {
+      init.given = e;
+      init.absolute = AbsoluteOf(init.given);
+    }
+    return init;
+  }();
+  return d;
+}
+
 }  // namespace
+
+// ---- path text -----------------------------------------------------------
+
+std::string_view detail::TrimComponent(std::string_view part) {
+  if (part == "." || part == "..") return part;
+  while (!part.empty() && (part.back() == ' ' || part.back() == '.')) part.remove_suffix(1);
+  return part;
+}
+
+std::vector<std::string_view> detail::SplitNames(std::string_view text) {
+  std::vector<std::string_view> parts;
+  for (std::size_t i = 0; i < text.size();) {
+    std::size_t j = i;
+    while (j < text.size() && !IsSep(text[j])) ++j;
+    std::string_view part = TrimComponent(text.substr(i, j - i));
+    if (!part.empty()) parts.push_back(part);
+    i = j + 1;
+  }
+  return parts;
+}
+
+// ---- drives and the current folder -------------------------------------
+
+bool detail::DriveCMapped() { return !DriveState().given.empty(); }
+
+const std::string& detail::DriveCFolder() { return DriveState().absolute; }
+
+void SetDriveC(std::string host_folder) {
+  Drive& d = DriveState();
+  d.absolute = AbsoluteOf(host_folder);
+  d.given = std::move(host_folder);
+}
+
+const std::string& DriveC() { return DriveState().given; }
+
+std::string CurrentFolder() {
+  std::string cwd;
+  std::optional<std::string> rel = detail::CwdInsideDriveC(&cwd);
+  if (!rel) return detail::AsProgramText(cwd);
+  std::string out = "C:\\" + *rel;
+  std::replace(out.begin(), out.end(), '/', '\\');
+  return out;
+}
+
+char CurrentDrive() {
+  if (!detail::DriveCMapped()) return detail::HostCurrentDrive();
+  return detail::CwdInsideDriveC(nullptr) ? 'C' : 0;
+}
+
+// ---- queries and directory search ----------------------------------------
+
+bool IsReadOnly(std::string_view path) {
+  std::optional<unsigned> a = Attributes(path);
+  return a && (*a & kAttrReadOnly);
+}
+
+std::vector<FindEntry> FindFiles(std::string_view pattern) {
+  const auto [folder_text, pat] = detail::SplitPattern(pattern);
+  if (pat.empty()) return {};
+  std::optional<std::string> folder = HostPath(folder_text);
+  if (!folder) return {};
+  const bool one_name = pat.find_first_of("*?") == std::string_view::npos && pat != "." && pat != "..";
+  std::vector<FindEntry> out = detail::FindInFolder(*folder, pat, one_name);
+  std::sort(out.begin(), out.end(), [](const FindEntry& a, const FindEntry& b) {
+    int c = detail::CompareFolded(a.name, b.name);
+    return c != 0 ? c < 0 : a.name < b.name;
+  });
+  return out;
+}
 
 bool WildcardMatch(std::string_view pattern, std::string_view name) {
   // Greedy match that remembers only the last '*': quadratic at worst, never

@@ -1,13 +1,17 @@
 // The few operating system calls under the portable parts of platform/:
 // positioned reads and writes on an open file for Stream (its buffering and
-// text mode are the same on every system) and the clock. Private to platform/.
+// text mode are the same on every system), the clock, the current folder and
+// folder listings; and the path text rules that posix/ and windows/ share.
+// Private to platform/.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "platform/files.h"
 #include "platform/process.h"
@@ -56,5 +60,46 @@ std::string SystemTempFolder();
 // A search pattern split into its folder ("." when it names none) and the
 // wildcard pattern of the last name.
 std::pair<std::string, std::string_view> SplitPattern(std::string_view pattern);
+
+// ---- path text (files.cpp) ------------------------------------------------
+
+inline bool IsSep(char c) { return c == '\\' || c == '/'; }
+// The text begins with a drive letter and a colon ("C:", "d:").
+inline bool HasDrive(std::string_view p) {
+  return p.size() >= 2 && p[1] == ':' && ((p[0] >= 'A' && p[0] <= 'Z') || (p[0] >= 'a' && p[0] <= 'z'));
+}
+inline bool OnDriveC(std::string_view p) { return HasDrive(p) && (p[0] | 0x20) == 'c'; }
+// Windows drops trailing spaces and dots from every name in a path
+// ("F10.DAT " and "F10.DAT." open F10.DAT); "." and ".." stay.
+std::string_view TrimComponent(std::string_view part);
+// The names between the separators of the text, trimmed as above; names left
+// empty are dropped, "." and ".." are kept.
+std::vector<std::string_view> SplitNames(std::string_view text);
+
+// ---- drive C: (files.cpp) -------------------------------------------------
+
+// Drive C: stands for a folder (--drive-c or VEKCONV_DRIVE_C).
+bool DriveCMapped();
+// That folder as an absolute host path; empty when C: is not mapped.
+const std::string& DriveCFolder();
+
+// ---- what each system answers (posix/files.cpp, windows/files.cpp) -------
+
+// The absolute host form of a folder given for drive C: (not empty), as the
+// paths inside it are built.
+std::string AbsoluteDriveFolder(const std::string& given);
+// The current folder's path relative to the drive C: folder ("" for its
+// root), or nullopt when it lies outside or C: is not mapped. *cwd_out, when
+// given, receives the current folder as the system names it.
+std::optional<std::string> CwdInsideDriveC(std::string* cwd_out);
+// CurrentDrive() while C: is not mapped: 'C' when the current folder lies on
+// the host's own drive C:, otherwise 0.
+char HostCurrentDrive();
+// A host path outside drive C: as path text that the program reads back as
+// the same entry.
+std::string AsProgramText(const std::string& host);
+// The entries of the host folder that match the wildcard pattern, in any
+// order; one_name: the pattern is a plain name, to be looked up, not listed.
+std::vector<FindEntry> FindInFolder(const std::string& folder, std::string_view pattern, bool one_name);
 
 }  // namespace platform::detail

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cassert>
 #include <condition_variable>
 #include <cstdarg>
 #include <cstdio>
@@ -67,6 +68,7 @@ struct Stream::Writer {
     std::unique_lock<std::mutex> lock(m);
     room.wait(lock, [this] { return queue.size() < kBehindPending; });
     queue.push_back(std::move(job));
+    assert(queue.size() <= kBehindPending);
     work.notify_one();
   }
 
@@ -181,23 +183,30 @@ Stream Stream::Open(std::string_view path, std::string_view mode) {
 }
 
 void Stream::DropBuffer() {
-  buf_pos_ += static_cast<std::int64_t>(rd_);
+  assert(rd_ <= rlen_);
+  DropBuffer(buf_pos_ + static_cast<std::int64_t>(rd_));
+}
+
+void Stream::DropBuffer(std::int64_t offset) {
+  assert(wstart_ == 0 && wlen_ == 0);
+  buf_pos_ = offset;
   rd_ = rlen_ = 0;
-  wstart_ = wlen_ = 0;
 }
 
 bool Stream::FlushWrites() {
   if (wlen_ == 0) return true;
+  assert(wstart_ <= wlen_ && wlen_ <= rlen_ && rlen_ <= buf_size_);
   const char* p = buf_.get() + wstart_;
   std::size_t n = wlen_ - wstart_;
   std::int64_t off = buf_pos_ + static_cast<std::int64_t>(wstart_);
   if (writer_) {
     // The buffer goes to the writing thread; the stream goes on in another.
+    assert(!readable_);  // WriteBehind takes write-only streams
     writer_->Submit(Writer::Job{std::move(buf_), wstart_, n, off});
     buf_ = writer_->TakeBuffer();
     buf_gen_ = ++g_write_generation;
-    buf_pos_ += static_cast<std::int64_t>(rd_);
-    rd_ = rlen_ = wstart_ = wlen_ = 0;
+    wstart_ = wlen_ = 0;
+    DropBuffer();
     return true;
   }
   bool ok = WriteAt(fd_, p, n, off, append_);
@@ -212,16 +221,15 @@ bool Stream::FlushWrites() {
   if (append_) {
     // Appended bytes went to the end, wherever that was by then.
     std::int64_t end = SizeOf(fd_);
-    buf_pos_ = end >= 0 ? end : buf_pos_ + static_cast<std::int64_t>(rd_);
-    rd_ = rlen_ = 0;
+    if (end >= 0) DropBuffer(end);
+    else DropBuffer();
   }
   return true;
 }
 
 bool Stream::FillBuffer() {
   if (!FlushWrites()) return false;
-  buf_pos_ += static_cast<std::int64_t>(rd_);
-  rd_ = rlen_ = 0;
+  DropBuffer();
   buf_gen_ = g_write_generation;
   std::int64_t r = ReadAt(fd_, buf_.get(), buf_size_, buf_pos_);
   if (r < 0) NoteFailure();
@@ -262,8 +270,7 @@ int Stream::GetChar() {
       } else {
         // The line feed lies beyond the buffer.
         if (!FlushWrites()) return -1;
-        buf_pos_ += static_cast<std::int64_t>(rd_) + 2;
-        rd_ = rlen_ = 0;
+        DropBuffer(buf_pos_ + static_cast<std::int64_t>(rd_) + 2);
       }
       return '\n';
     }
@@ -316,8 +323,7 @@ std::size_t Stream::ReadRaw(char* dst, std::size_t n) {
     if (!text_ && n - got >= buf_size_) {
       // A large binary read goes straight into the caller's memory.
       if (!FlushWrites()) break;
-      buf_pos_ += static_cast<std::int64_t>(rd_);
-      rd_ = rlen_ = 0;
+      DropBuffer();
       std::int64_t r = ReadAt(fd_, dst + got, n - got, buf_pos_);
       if (r < 0) NoteFailure();
       if (r <= 0) break;
@@ -341,14 +347,12 @@ bool Stream::WriteRawBytes(const char* p, std::size_t n) {
       NoteFailure();
       return false;
     }
-    buf_pos_ = size;
-    rd_ = rlen_ = 0;
+    DropBuffer(size);
   }
   if (!append_ && !writer_ && n >= buf_size_) {
     // A large write goes straight to the file, after what the buffer holds.
     if (!FlushWrites()) return false;
-    buf_pos_ += static_cast<std::int64_t>(rd_);
-    rd_ = rlen_ = 0;
+    DropBuffer();
     const bool ok = WriteAt(fd_, p, n, buf_pos_, false);
     buf_gen_ = ++g_write_generation;
     if (!ok) {
@@ -362,8 +366,7 @@ bool Stream::WriteRawBytes(const char* p, std::size_t n) {
   while (n > 0) {
     if (rd_ == buf_size_) {
       if (!FlushWrites()) return false;
-      buf_pos_ += static_cast<std::int64_t>(rd_);
-      rd_ = rlen_ = 0;
+      DropBuffer();
     }
     std::size_t chunk = std::min(n, buf_size_ - rd_);
     std::memcpy(buf_.get() + rd_, p, chunk);
@@ -415,8 +418,7 @@ bool Stream::Seek(std::int64_t offset) {
     return true;
   }
   if (!FlushWrites()) return false;
-  buf_pos_ = offset;
-  rd_ = rlen_ = 0;
+  DropBuffer(offset);
   return true;
 }
 
@@ -467,8 +469,7 @@ bool Stream::Settle() {
 void Stream::WriteBehind() {
   if (fd_ < 0 || readable_ || append_ || writer_) return;
   if (!FlushWrites()) return;
-  buf_pos_ += static_cast<std::int64_t>(rd_);
-  rd_ = rlen_ = 0;
+  DropBuffer();
   try {
     writer_.reset(new Writer(fd_));
   } catch (const std::exception&) {
@@ -489,7 +490,7 @@ bool Stream::Close() {
   }
   fd_ = -1;
   buf_.reset();
-  rd_ = rlen_ = wstart_ = wlen_ = 0;
+  DropBuffer();
   return ok;
 }
 

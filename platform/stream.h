@@ -77,7 +77,10 @@ class Stream {
 
   bool FillBuffer();
   bool FlushWrites();
+  // Empties the buffer, which then begins at the stream's position (or at the
+  // offset). Only once its changes are written: they would be lost.
   void DropBuffer();
+  void DropBuffer(std::int64_t offset);
   bool WriteRawBytes(const char* p, std::size_t n);
   int PeekAfterCurrent();
 

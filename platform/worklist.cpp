@@ -1,6 +1,7 @@
 #include "platform/worklist.h"
 
 #include <algorithm>
+#include <cassert>
 #include <climits>
 
 #include "platform/fold.h"
@@ -68,6 +69,7 @@ void WorkList::AppendCount(std::size_t items) {
   const std::size_t i = tree_.size();
   const std::size_t from = i - (i & (~i + 1));
   tree_.push_back(items + IndexOf(i - 1, 0) - IndexOf(from, 0));
+  assert(tree_.size() == chunks_.size() + 1);
 }
 
 void WorkList::AddToCount(std::size_t chunk, std::ptrdiff_t delta) {
@@ -92,6 +94,7 @@ WorkList::Pos WorkList::Locate(std::size_t index) const {
       index -= tree_[pos];
     }
   }
+  assert(pos < c && index < chunks_[pos]->items.size());
   return Pos{pos, index};
 }
 
@@ -175,6 +178,9 @@ int WorkList::Add(std::string_view text) {
   const std::size_t at = at_lo;
   v.emplace(v.begin() + static_cast<std::ptrdiff_t>(at), text);
   chunks_[c]->heads.insert(chunks_[c]->heads.begin() + static_cast<std::ptrdiff_t>(at), p.head);
+  // Sorted, with the new entry after those equal to it.
+  assert(at == 0 || CompareEntry(c, at - 1, p) <= 0);
+  assert(at + 1 == v.size() || CompareEntry(c, at + 1, p) > 0);
   ++count_;
   const std::size_t index = IndexOf(c, at);
   if (v.size() > kMaxChunk) {
@@ -184,6 +190,7 @@ int WorkList::Add(std::string_view text) {
     v.resize(kMaxChunk / 2);
     chunks_[c]->heads.resize(kMaxChunk / 2);
     InsertChunk(c + 1, std::move(tail));
+    assert(chunks_[c + 1]->items.size() <= kMaxChunk);
     if (c + 2 == chunks_.size()) {
       // Split at the end, as a list that grows in order does: the counts
       // grow by one node instead of being built anew for every chunk.
@@ -245,6 +252,7 @@ bool WorkList::Delete(int index) {
     v.insert(v.end(), std::make_move_iterator(next.begin()), std::make_move_iterator(next.end()));
     h.insert(h.end(), chunks_[p.chunk + 1]->heads.begin(), chunks_[p.chunk + 1]->heads.end());
     chunks_.erase(chunks_.begin() + here + 1);
+    assert(v.size() <= kMaxChunk && h.size() == v.size());
     RebuildCounts();
   } else {
     AddToCount(p.chunk, -1);

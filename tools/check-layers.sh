@@ -24,8 +24,10 @@ declare -A may_use=(
   [sample]="sample store text platform"
   [app]="app steps sample store text platform"
 )
-# The Windows dialog still draws with the Win32 calls itself.
-allowed_private='^app/win32_dialog\.cpp:'
+# The Windows dialog draws with the Win32 calls itself: <windows.h> is the one
+# system header it may include; its text conversion comes from
+# platform/win32_ui.h.
+allowed_system='^app/win32_dialog\.cpp:[0-9]+:#include <windows\.h>$'
 system_headers='#include <(unistd|fcntl|dirent|signal|windows|io|direct|psapi|shlobj|sys/[a-z_]+)\.h>'
 
 bad=""
@@ -43,9 +45,9 @@ for floor in "${!may_use[@]}"; do
 done
 outside=$(find app steps sample store text -name '*.cpp' -o -name '*.h' | sort)
 if [ -n "$outside" ]; then
-  sys=$(grep -nE "$system_headers" $outside | grep -vE "$allowed_private" || true)
+  sys=$(grep -nE "$system_headers" $outside | grep -vE "$allowed_system" || true)
   [ -n "$sys" ] && bad+="$sys (a system header outside platform/)"$'\n'
-  priv=$(grep -nE '#include "platform/(os\.h|posix/|windows/)' $outside | grep -vE "$allowed_private" || true)
+  priv=$(grep -nE '#include "platform/(os\.h|posix/|windows/)' $outside || true)
   [ -n "$priv" ] && bad+="$priv (a private header of platform/)"$'\n'
 fi
 if [ -n "$bad" ]; then

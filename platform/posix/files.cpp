@@ -16,7 +16,6 @@
 #include <time.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -73,9 +72,8 @@ void detail::NoteSystemError() {
 namespace {
 
 using detail::FoldText;
+using detail::IsSep;
 using detail::NoteSystemError;
-
-bool IsSep(char c) { return c == '\\' || c == '/'; }
 
 std::string Cwd() {
   std::string buf(512, '\0');
@@ -118,49 +116,6 @@ std::pair<std::string, std::string> SplitHost(const std::string& host) {
 
 bool SameTime(const timespec& a, const timespec& b) {
   return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
-}
-
-// ---- drive C: ------------------------------------------------------------
-
-struct Drive {
-  std::string given;     // as set
-  std::string absolute;  // absolute host form used to build paths
-};
-
-std::string Absolute(const std::string& given) {
-  if (given.empty()) return given;
-  std::string real = RealPath(given);
-  if (!real.empty()) return real;
-  if (given[0] == '/') return StripTrailingSlashes(given);
-  return StripTrailingSlashes(Join(Cwd(), given));
-}
-
-Drive& DriveState() {
-  static Drive d = [] {
-    Drive init;
-    if (const char* e = std::getenv("VEKCONV_DRIVE_C")) {
-      init.given = e;
-      init.absolute = Absolute(init.given);
-    }
-    return init;
-  }();
-  return d;
-}
-
-// The relative part of the canonical cwd inside drive C: ("" for its root),
-// or nullopt when the cwd lies outside it.
-std::optional<std::string> CwdInsideDriveC(std::string* cwd_out) {
-  std::string cwd = Cwd();
-  if (cwd_out) *cwd_out = cwd;
-  if (DriveState().given.empty()) return std::nullopt;
-  // The folder as it was given at the start: a relative name means the folder
-  // it named then, not one below the current folder of the moment.
-  std::string root = RealPath(DriveState().absolute);
-  if (root.empty() || cwd.empty()) return std::nullopt;
-  if (cwd == root) return std::string();
-  std::string prefix = root == "/" ? root : root + "/";
-  if (cwd.compare(0, prefix.size(), prefix) != 0) return std::nullopt;
-  return cwd.substr(prefix.size());
 }
 
 // ---- case-folded folder indexes -----------------------------------------
@@ -305,43 +260,27 @@ bool StatEntry(const std::string& p, struct stat& st) {
   return false;
 }
 
-// Windows drops trailing spaces and dots from every name in a path
-// ("F10.DAT " and "F10.DAT." open F10.DAT); "." and ".." stay.
-std::string_view TrimComponent(std::string_view part) {
-  if (part == "." || part == "..") return part;
-  while (!part.empty() && (part.back() == ' ' || part.back() == '.')) part.remove_suffix(1);
-  return part;
-}
-
 std::optional<std::string> Resolve(std::string_view path) {
   if (path.empty()) return std::nullopt;
   std::string base;
   std::string_view rest = path;
-  if (path.size() >= 2 && path[1] == ':' &&
-      ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'))) {
-    if ((path[0] | 0x20) != 'c' || DriveState().given.empty()) return std::nullopt;
+  if (detail::HasDrive(path)) {
+    if (!detail::OnDriveC(path) || !detail::DriveCMapped()) return std::nullopt;
     rest = path.substr(2);
     // "C:name" is relative to the current folder when that lies on C:.
     if (!rest.empty() && !IsSep(rest[0]) && CurrentDrive() == 'C') base = Cwd();
-    else base = DriveState().absolute;
+    else base = detail::DriveCFolder();
   } else if (path[0] == '/') {
     base = "/";
   } else if (path[0] == '\\') {
     if (path.size() >= 2 && IsSep(path[1])) return std::nullopt;  // network names
-    base = CurrentDrive() == 'C' ? DriveState().absolute : std::string("/");
+    base = CurrentDrive() == 'C' ? detail::DriveCFolder() : std::string("/");
   } else {
     base = Cwd();
   }
   if (base.empty()) return std::nullopt;
 
-  std::vector<std::string_view> parts;
-  for (std::size_t i = 0; i < rest.size();) {
-    std::size_t j = i;
-    while (j < rest.size() && !IsSep(rest[j])) ++j;
-    std::string_view part = TrimComponent(rest.substr(i, j - i));
-    if (!part.empty()) parts.push_back(part);
-    i = j + 1;
-  }
+  const std::vector<std::string_view> parts = detail::SplitNames(rest);
 
   // The exact spelling costs one lstat and is the usual case.
   std::string exact = base;
@@ -374,7 +313,7 @@ std::string LastComponent(std::string_view text) {
   while (end > 0 && IsSep(text[end - 1])) --end;
   std::size_t start = end;
   while (start > 0 && !IsSep(text[start - 1])) --start;
-  return std::string(TrimComponent(text.substr(start, end - start)));
+  return std::string(detail::TrimComponent(text.substr(start, end - start)));
 }
 
 unsigned AttributesOf(const struct stat& st, std::string_view name) {
@@ -385,8 +324,6 @@ unsigned AttributesOf(const struct stat& st, std::string_view name) {
   if (!name.empty() && name[0] == '.' && name != "." && name != "..") a |= kAttrHidden;
   return a;
 }
-
-bool HasWildcard(std::string_view s) { return s.find_first_of("*?") != std::string_view::npos; }
 
 // Rename that fails when the target exists, even when another process
 // creates it at the same moment where the kernel allows that check.
@@ -471,24 +408,33 @@ void AfterEntryChange(const std::string& host, bool added) { Cache().After(host,
 
 // ---- drives and the current folder -------------------------------------
 
-void SetDriveC(std::string host_folder) {
-  Drive& d = DriveState();
-  d.absolute = Absolute(host_folder);
-  d.given = std::move(host_folder);
+// Canonical when the folder exists; otherwise made absolute as it is spelt.
+std::string detail::AbsoluteDriveFolder(const std::string& given) {
+  std::string real = RealPath(given);
+  if (!real.empty()) return real;
+  if (given[0] == '/') return StripTrailingSlashes(given);
+  return StripTrailingSlashes(Join(Cwd(), given));
 }
 
-const std::string& DriveC() { return DriveState().given; }
-
-std::string CurrentFolder() {
-  std::string cwd;
-  std::optional<std::string> rel = CwdInsideDriveC(&cwd);
-  if (!rel) return cwd;
-  std::string out = "C:\\" + *rel;
-  std::replace(out.begin() + 3, out.end(), '/', '\\');
-  return out;
+std::optional<std::string> detail::CwdInsideDriveC(std::string* cwd_out) {
+  std::string cwd = Cwd();
+  if (cwd_out) *cwd_out = cwd;
+  if (!DriveCMapped()) return std::nullopt;
+  // The folder as it was given at the start: a relative name means the folder
+  // it named then, not one below the current folder of the moment.
+  std::string root = RealPath(DriveCFolder());
+  if (root.empty() || cwd.empty()) return std::nullopt;
+  if (cwd == root) return std::string();
+  std::string prefix = root == "/" ? root : root + "/";
+  if (cwd.compare(0, prefix.size(), prefix) != 0) return std::nullopt;
+  return cwd.substr(prefix.size());
 }
 
-char CurrentDrive() { return CwdInsideDriveC(nullptr) ? 'C' : 0; }
+// The host has no drive letters of its own.
+char detail::HostCurrentDrive() { return 0; }
+
+// An absolute host path is never taken for one of drive C:.
+std::string detail::AsProgramText(const std::string& host) { return host; }
 
 bool SetCurrentFolder(std::string_view path) {
   std::optional<std::string> host = Resolve(path);
@@ -527,11 +473,6 @@ std::optional<unsigned> Attributes(std::string_view path) {
   return AttributesOf(st, SplitHost(*host).second);
 }
 
-bool IsReadOnly(std::string_view path) {
-  std::optional<unsigned> a = Attributes(path);
-  return a && (*a & kAttrReadOnly);
-}
-
 bool IsSpecialEntry(std::string_view path) {
   std::optional<std::string> host = Resolve(path);
   struct stat st;
@@ -566,16 +507,11 @@ bool SetReadOnly(std::string_view path, bool read_only) {
 
 // ---- directory search --------------------------------------------------
 
-std::vector<FindEntry> FindFiles(std::string_view pattern) {
+std::vector<FindEntry> detail::FindInFolder(const std::string& folder, std::string_view pat, bool one_name) {
   std::vector<FindEntry> out;
-  const auto [folder_text, pat] = detail::SplitPattern(pattern);
-  if (pat.empty()) return out;
-  std::optional<std::string> folder = Resolve(folder_text);
-  if (!folder) return out;
-
   auto add = [&](const std::string& name) {
     struct stat st;
-    if (!StatEntry(Join(*folder, name), st)) return;
+    if (!StatEntry(Join(folder, name), st)) return;
     FindEntry e;
     e.name = name;
     e.size = S_ISREG(st.st_mode) ? static_cast<std::int64_t>(st.st_size) : 0;
@@ -583,15 +519,15 @@ std::vector<FindEntry> FindFiles(std::string_view pattern) {
     out.push_back(std::move(e));
   };
 
-  if (!HasWildcard(pat) && pat != "." && pat != "..") {
-    // One name: look it up instead of reading the whole folder.
-    std::string exact = Join(*folder, pat);
+  if (one_name) {
+    // Looked up instead of reading the whole folder.
+    std::string exact = Join(folder, pat);
     if (Lexists(exact)) add(std::string(pat));
-    else if (auto real = Cache().Lookup(*folder, pat)) add(*real);
+    else if (auto real = Cache().Lookup(folder, pat)) add(*real);
     return out;
   }
 
-  DIR* dir = opendir(folder->c_str());
+  DIR* dir = opendir(folder.c_str());
   if (!dir) {
     NoteSystemError();
     return out;
@@ -600,10 +536,6 @@ std::vector<FindEntry> FindFiles(std::string_view pattern) {
     if (WildcardMatch(pat, e->d_name)) add(e->d_name);
   }
   closedir(dir);
-  std::sort(out.begin(), out.end(), [](const FindEntry& a, const FindEntry& b) {
-    int c = detail::CompareFolded(a.name, b.name);
-    return c != 0 ? c < 0 : a.name < b.name;
-  });
   return out;
 }
 

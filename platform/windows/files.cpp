@@ -15,6 +15,7 @@
 
 #include "platform/fold.h"
 #include "platform/os.h"
+#include "platform/win32_ui.h"
 #include "platform/windows/host.h"
 
 namespace platform {
@@ -107,16 +108,18 @@ std::string Narrow(std::wstring_view text) {
 
 }  // namespace win
 
+std::wstring Cp1252ToUtf16(std::string_view text) { return win::Wide(text); }
+
 namespace {
 
+using detail::DriveCFolder;
+using detail::DriveCMapped;
 using detail::FoldText;
+using detail::HasDrive;
+using detail::IsSep;
+using detail::OnDriveC;
 using win::Narrow;
 using win::Wide;
-
-bool IsSep(char c) { return c == '\\' || c == '/'; }
-bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
-bool HasDrive(std::string_view p) { return p.size() >= 2 && p[1] == ':' && IsLetter(p[0]); }
-bool OnDriveC(std::string_view p) { return HasDrive(p) && (p[0] | 0x20) == 'c'; }
 
 // Paths of this length and more need the \\?\ form in the W calls.
 constexpr std::size_t kMaxPath = MAX_PATH;
@@ -176,33 +179,10 @@ std::optional<std::string> Inside(const std::string& path, const std::string& fo
 
 // ---- drive C: ------------------------------------------------------------
 
-struct Drive {
-  std::string given;     // as set
-  std::string absolute;  // full host path, without a trailing separator
-};
-
-// In its long spelling, as the current folder is kept, so that a name under
-// "C:\" and the same name under the current folder resolve to one text.
-std::string DriveFolder(const std::string& given) { return StripTrailingSeps(LongForm(FullPath(given))); }
-
-Drive& DriveState() {
-  static Drive d = [] {
-    Drive init;
-    if (const char* e = std::getenv("VEKCONV_DRIVE_C")) {
-      init.given = e;
-      init.absolute = DriveFolder(init.given);
-    }
-    return init;
-  }();
-  return d;
-}
-
-bool Mapped() { return !DriveState().given.empty(); }
-
 // The path, given as a host path, lies inside the drive C: folder.
 std::optional<std::string> InsideDriveC(const std::string& host) {
-  if (!Mapped()) return std::nullopt;
-  const std::string& root = DriveState().absolute;
+  if (!DriveCMapped()) return std::nullopt;
+  const std::string& root = DriveCFolder();
   if (auto rel = Inside(host, root)) return rel;
   const std::string long_root = LongForm(root);
   if (auto rel = Inside(host, long_root)) return rel;
@@ -211,41 +191,15 @@ std::optional<std::string> InsideDriveC(const std::string& host) {
   return Inside(long_host, long_root);
 }
 
-std::optional<std::string> CwdInsideDriveC(std::string* cwd_out) {
-  std::string cwd = Cwd();
-  if (cwd_out) *cwd_out = cwd;
-  if (cwd.empty()) return std::nullopt;
-  return InsideDriveC(cwd);
-}
-
-// A host path on the real drive C: while C: stands for a folder: written in
-// the "\\?\C:" form, it is not taken for a path of the mapped drive.
-std::string AsProgramText(const std::string& host) {
-  if (Mapped() && OnDriveC(host) && !InsideDriveC(host)) return "\\\\?\\" + host;
-  return host;
-}
-
 // ---- path resolution ----------------------------------------------------
 
-// Windows drops trailing spaces and dots from every name in a path
-// ("F10.DAT " and "F10.DAT." open F10.DAT); "." and ".." stay.
-std::string_view TrimComponent(std::string_view part) {
-  if (part == "." || part == "..") return part;
-  while (!part.empty() && (part.back() == ' ' || part.back() == '.')) part.remove_suffix(1);
-  return part;
-}
-
 void AppendParts(std::string_view text, std::vector<std::string>& parts) {
-  for (std::size_t i = 0; i < text.size();) {
-    std::size_t j = i;
-    while (j < text.size() && !IsSep(text[j])) ++j;
-    std::string_view part = TrimComponent(text.substr(i, j - i));
+  for (std::string_view part : detail::SplitNames(text)) {
     if (part == "..") {
       if (!parts.empty()) parts.pop_back();  // never above the root, as Windows
-    } else if (!part.empty() && part != ".") {
+    } else if (part != ".") {
       parts.emplace_back(part);
     }
-    i = j + 1;
   }
 }
 
@@ -289,13 +243,13 @@ std::optional<std::string> Resolve(std::string_view path) {
   if (HasDrive(text)) {
     rest = std::string_view(text).substr(2);
     const bool rooted = !rest.empty() && IsSep(rest[0]);
-    if (!real && OnDriveC(text) && Mapped()) {
+    if (!real && OnDriveC(text) && DriveCMapped()) {
       if (rooted && InsideDriveC(text)) {
         base = text.substr(0, 2);  // already a host path inside the folder
       } else if (!rooted && CurrentDrive() == 'C') {
         base = Cwd();  // "C:name" is relative to the current folder
       } else {
-        base = DriveState().absolute;
+        base = DriveCFolder();
       }
     } else if (rooted) {
       base = text.substr(0, 2);
@@ -310,7 +264,7 @@ std::optional<std::string> Resolve(std::string_view path) {
   } else if (IsSep(text[0])) {
     rest = text;
     if (CurrentDrive() == 'C') {
-      base = DriveState().absolute;
+      base = DriveCFolder();
     } else {
       std::string cwd = Cwd();
       std::string_view ignored;
@@ -348,7 +302,7 @@ std::optional<WIN32_FILE_ATTRIBUTE_DATA> Stat(std::string_view path) {
 
 constexpr unsigned kKnownAttributes = kAttrReadOnly | kAttrHidden | kAttrSystem | kAttrFolder | kAttrArchive;
 
-std::int64_t SizeOf(DWORD attributes, DWORD high, DWORD low) {
+std::int64_t EntrySize(DWORD attributes, DWORD high, DWORD low) {
   if (attributes & FILE_ATTRIBUTE_DIRECTORY) return 0;
   return static_cast<std::int64_t>((static_cast<std::uint64_t>(high) << 32) | low);
 }
@@ -363,26 +317,27 @@ std::optional<std::wstring> win::WidePath(std::string_view path) {
 
 // ---- drives and the current folder -------------------------------------
 
-void SetDriveC(std::string host_folder) {
-  Drive& d = DriveState();
-  d.absolute = host_folder.empty() ? std::string() : DriveFolder(host_folder);
-  d.given = std::move(host_folder);
+// In its long spelling, as the current folder is kept, so that a name under
+// "C:\" and the same name under the current folder resolve to one text; no
+// trailing separator.
+std::string detail::AbsoluteDriveFolder(const std::string& given) {
+  return StripTrailingSeps(LongForm(FullPath(given)));
 }
 
-const std::string& DriveC() { return DriveState().given; }
-
-std::string CurrentFolder() {
-  std::string cwd;
-  std::optional<std::string> rel = CwdInsideDriveC(&cwd);
-  if (!rel) return AsProgramText(cwd);
-  std::string out = "C:\\" + *rel;
-  std::replace(out.begin(), out.end(), '/', '\\');
-  return out;
+std::optional<std::string> detail::CwdInsideDriveC(std::string* cwd_out) {
+  std::string cwd = Cwd();
+  if (cwd_out) *cwd_out = cwd;
+  if (cwd.empty()) return std::nullopt;
+  return InsideDriveC(cwd);
 }
 
-char CurrentDrive() {
-  if (Mapped()) return CwdInsideDriveC(nullptr) ? 'C' : 0;
-  return OnDriveC(Cwd()) ? 'C' : 0;
+char detail::HostCurrentDrive() { return OnDriveC(Cwd()) ? 'C' : 0; }
+
+// A host path on the real drive C: while C: stands for a folder: written in
+// the "\\?\C:" form, it is not taken for a path of the mapped drive.
+std::string detail::AsProgramText(const std::string& host) {
+  if (DriveCMapped() && OnDriveC(host) && !InsideDriveC(host)) return "\\\\?\\" + host;
+  return host;
 }
 
 bool SetCurrentFolder(std::string_view path) {
@@ -411,18 +366,13 @@ bool IsFolder(std::string_view path) {
 std::int64_t FileSize(std::string_view path) {
   auto st = Stat(path);
   if (!st) return -1;
-  return SizeOf(st->dwFileAttributes, st->nFileSizeHigh, st->nFileSizeLow);
+  return EntrySize(st->dwFileAttributes, st->nFileSizeHigh, st->nFileSizeLow);
 }
 
 std::optional<unsigned> Attributes(std::string_view path) {
   auto st = Stat(path);
   if (!st) return std::nullopt;
   return static_cast<unsigned>(st->dwFileAttributes) & kKnownAttributes;
-}
-
-bool IsReadOnly(std::string_view path) {
-  std::optional<unsigned> a = Attributes(path);
-  return a && (*a & kAttrReadOnly);
 }
 
 bool SetReadOnly(std::string_view path, bool read_only) {
@@ -456,17 +406,11 @@ bool FolderUsable(std::string_view path) {
 
 // ---- directory search --------------------------------------------------
 
-std::vector<FindEntry> FindFiles(std::string_view pattern) {
+std::vector<FindEntry> detail::FindInFolder(const std::string& folder, std::string_view pat, bool one_name) {
   std::vector<FindEntry> out;
-  const auto [folder_text, pat] = detail::SplitPattern(pattern);
-  if (pat.empty()) return out;
-  std::optional<std::string> folder = Resolve(folder_text);
-  if (!folder) return out;
-
   // The matching is ours rather than the system's, whose patterns also match
   // the short 8.3 names ("*.DAT" would find "F10.DATA").
-  const bool one_name = pat.find_first_of("*?") == std::string_view::npos && pat != "." && pat != "..";
-  std::string query = *folder;
+  std::string query = folder;
   if (query.back() != '\\') query += '\\';
   query += one_name ? std::string(pat) : std::string("*");
   WIN32_FIND_DATAW fd;
@@ -483,15 +427,11 @@ std::vector<FindEntry> FindFiles(std::string_view pattern) {
     if (!one_name && !WildcardMatch(pat, name)) continue;
     FindEntry e;
     e.name = std::move(name);
-    e.size = SizeOf(fd.dwFileAttributes, fd.nFileSizeHigh, fd.nFileSizeLow);
+    e.size = EntrySize(fd.dwFileAttributes, fd.nFileSizeHigh, fd.nFileSizeLow);
     e.attributes = static_cast<unsigned>(fd.dwFileAttributes) & kKnownAttributes;
     out.push_back(std::move(e));
   } while (FindNextFileW(h, &fd));
   FindClose(h);
-  std::sort(out.begin(), out.end(), [](const FindEntry& a, const FindEntry& b) {
-    int c = detail::CompareFolded(a.name, b.name);
-    return c != 0 ? c < 0 : a.name < b.name;
-  });
   return out;
 }
 
@@ -753,7 +693,7 @@ std::string detail::SystemTempFolder() {
   std::string s = Narrow(std::wstring_view(buf, n));
   if (s.empty()) return s;
   if (!IsSep(s.back())) s += '\\';
-  return AsProgramText(s);
+  return detail::AsProgramText(s);
 }
 
 Date detail::SystemToday() {
