@@ -12,14 +12,8 @@ for f in "$linux/vekconv" "$linux/make_sample" "$windows/vekconv.exe"; do
 done
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/vekconv-cross-XXXXXX")
-export WINEPREFIX="$work/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-unset DISPLAY
-cleanup() {
-  wineserver -k 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-wineboot -i >/dev/null 2>&1 || true
+. tools/wine-prefix.sh
+start_wine_prefix "$work/wine" "$work"
 
 "$linux/make_sample" "$work/sample" --members 300 --seed 11 >/dev/null
 cp -a "$work/sample" "$work/linux"

@@ -21,17 +21,8 @@ if [ ${#need[@]} -gt 0 ]; then
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
 fi
 
-# A wine prefix of our own, thrown away at the end; no display is needed for
-# console programs.
-WINEPREFIX=$(mktemp -d "${TMPDIR:-/tmp}/vekwine-XXXXXX")
-export WINEPREFIX WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-unset DISPLAY
-cleanup() {
-  wineserver -k 2>/dev/null || true
-  rm -rf "$WINEPREFIX"
-}
-trap cleanup EXIT
-wineboot -i >/dev/null 2>&1 || true
+. tools/wine-prefix.sh
+start_wine_prefix "$(mktemp -d "${TMPDIR:-/tmp}/vekwine-XXXXXX")"
 # One wine server for the whole run instead of one per test program start.
 wineserver -p 2>/dev/null || true
 

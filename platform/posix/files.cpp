@@ -716,45 +716,44 @@ bool MoveFile(std::string_view from, std::string_view to) {
   return true;
 }
 
+namespace {
+
+// Makes one change of a folder entry by the system call given (0 when done),
+// keeping the name index in step; `exists_after` says whether the entry is
+// there once the call is done.
+template <typename Call>
+bool ChangeEntry(const std::string& host, bool exists_after, Call call) {
+  posix::BeforeEntryChange(host);
+  if (call() != 0) {
+    NoteSystemError();
+    return false;
+  }
+  if (!exists_after) Cache().ForgetTree(host);
+  posix::AfterEntryChange(host, exists_after);
+  return true;
+}
+
+}  // namespace
+
 bool DeleteFile(std::string_view path) {
   std::optional<std::string> host = Resolve(path);
   struct stat st;
   if (!host || lstat(host->c_str(), &st) != 0) return false;
   if (S_ISDIR(st.st_mode)) return false;
   if (!S_ISLNK(st.st_mode) && !(st.st_mode & S_IWUSR)) return false;
-  posix::BeforeEntryChange(*host);
-  if (unlink(host->c_str()) != 0) {
-    NoteSystemError();
-    return false;
-  }
-  posix::AfterEntryChange(*host, false);
-  return true;
+  return ChangeEntry(*host, false, [&] { return unlink(host->c_str()); });
 }
 
 bool CreateFolder(std::string_view path) {
   std::optional<std::string> host = Resolve(path);
-  if (!host) return false;
-  posix::BeforeEntryChange(*host);
-  if (mkdir(host->c_str(), 0777) != 0) {
-    NoteSystemError();
-    return false;
-  }
-  posix::AfterEntryChange(*host, true);
-  return true;
+  return host && ChangeEntry(*host, true, [&] { return mkdir(host->c_str(), 0777); });
 }
 
 bool RemoveFolder(std::string_view path) {
   std::optional<std::string> host = Resolve(path);
   struct stat st;
   if (!host || lstat(host->c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
-  posix::BeforeEntryChange(*host);
-  if (rmdir(host->c_str()) != 0) {
-    NoteSystemError();
-    return false;
-  }
-  Cache().ForgetTree(*host);
-  posix::AfterEntryChange(*host, false);
-  return true;
+  return ChangeEntry(*host, false, [&] { return rmdir(host->c_str()); });
 }
 
 bool ReplaceFile(std::string_view from, std::string_view to) {

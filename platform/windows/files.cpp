@@ -307,6 +307,24 @@ std::int64_t EntrySize(DWORD attributes, DWORD high, DWORD low) {
   return static_cast<std::int64_t>((static_cast<std::uint64_t>(high) << 32) | low);
 }
 
+// The attributes of an existing entry; nothing, with the system's reason
+// noted, otherwise.
+std::optional<DWORD> AttributesOf(const std::wstring& path) {
+  const DWORD a = GetFileAttributesW(path.c_str());
+  if (a != INVALID_FILE_ATTRIBUTES) return a;
+  detail::NoteSystemError();
+  return std::nullopt;
+}
+
+DWORD WithoutReadOnly(DWORD a) { return a & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY); }
+
+// No attribute at all is written as "normal", the system's name for it.
+bool SetAttributes(const std::wstring& path, DWORD a) {
+  if (SetFileAttributesW(path.c_str(), a != 0 ? a : FILE_ATTRIBUTE_NORMAL)) return true;
+  detail::NoteSystemError();
+  return false;
+}
+
 }  // namespace
 
 std::optional<std::wstring> win::WidePath(std::string_view path) {
@@ -378,16 +396,10 @@ std::optional<unsigned> Attributes(std::string_view path) {
 bool SetReadOnly(std::string_view path, bool read_only) {
   std::optional<std::wstring> w = win::WidePath(path);
   if (!w) return false;
-  DWORD a = GetFileAttributesW(w->c_str());
-  if (a == INVALID_FILE_ATTRIBUTES) {
-    detail::NoteSystemError();
-    return false;
-  }
-  DWORD b = read_only ? (a | FILE_ATTRIBUTE_READONLY) : (a & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
-  if (b == a) return true;
-  if (SetFileAttributesW(w->c_str(), b != 0 ? b : FILE_ATTRIBUTE_NORMAL)) return true;
-  detail::NoteSystemError();
-  return false;
+  const std::optional<DWORD> a = AttributesOf(*w);
+  if (!a) return false;
+  const DWORD b = read_only ? (*a | FILE_ATTRIBUTE_READONLY) : WithoutReadOnly(*a);
+  return b == *a || SetAttributes(*w, b);
 }
 
 // Windows data folders hold files and folders only.
@@ -396,12 +408,8 @@ bool IsSpecialEntry(std::string_view) { return false; }
 bool FolderUsable(std::string_view path) {
   std::optional<std::wstring> w = win::WidePath(path);
   if (!w) return false;
-  const DWORD a = GetFileAttributesW(w->c_str());
-  if (a == INVALID_FILE_ATTRIBUTES) {
-    detail::NoteSystemError();
-    return false;
-  }
-  return (a & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  const std::optional<DWORD> a = AttributesOf(*w);
+  return a && (*a & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
 // ---- directory search --------------------------------------------------
@@ -496,22 +504,13 @@ bool ReplaceFile(std::string_view from, std::string_view to) {
   std::optional<std::wstring> src = win::WidePath(from);
   std::optional<std::wstring> dst = win::WidePath(to);
   if (!src || !dst) return false;
-  if (GetFileAttributesW(src->c_str()) == INVALID_FILE_ATTRIBUTES) {
-    detail::NoteSystemError();
-    return false;
-  }
+  if (!AttributesOf(*src)) return false;
   // The move refuses a read-only target: the attribute goes first, and comes
   // back when the move fails after all.
   const DWORD a = GetFileAttributesW(dst->c_str());
   const bool was_read_only = a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY) &&
                              (a & FILE_ATTRIBUTE_READONLY);
-  if (was_read_only) {
-    const DWORD b = a & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY);
-    if (!SetFileAttributesW(dst->c_str(), b != 0 ? b : FILE_ATTRIBUTE_NORMAL)) {
-      detail::NoteSystemError();
-      return false;
-    }
-  }
+  if (was_read_only && !SetAttributes(*dst, WithoutReadOnly(a))) return false;
   if (MoveFileExW(src->c_str(), dst->c_str(),
                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH)) {
     return true;
@@ -535,21 +534,14 @@ bool SyncFile(std::string_view path) {
   if (!w) return false;
   // Only a handle with write access can flush, and a read-only file gives
   // none: its attribute is lifted while the handle is opened.
-  const DWORD a = GetFileAttributesW(w->c_str());
-  if (a == INVALID_FILE_ATTRIBUTES) {
-    detail::NoteSystemError();
-    return false;
-  }
+  const std::optional<DWORD> a = AttributesOf(*w);
+  if (!a) return false;
   HANDLE h = INVALID_HANDLE_VALUE;
-  if ((a & FILE_ATTRIBUTE_READONLY) && !(a & FILE_ATTRIBUTE_DIRECTORY)) {
-    const DWORD b = a & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY);
-    if (!SetFileAttributesW(w->c_str(), b != 0 ? b : FILE_ATTRIBUTE_NORMAL)) {
-      detail::NoteSystemError();
-      return false;
-    }
+  if ((*a & FILE_ATTRIBUTE_READONLY) && !(*a & FILE_ATTRIBUTE_DIRECTORY)) {
+    if (!SetAttributes(*w, WithoutReadOnly(*a))) return false;
     h = OpenForFlush(*w);
     const DWORD open_error = GetLastError();
-    SetFileAttributesW(w->c_str(), a);
+    SetFileAttributesW(w->c_str(), *a);
     SetLastError(open_error);
   } else {
     h = OpenForFlush(*w);
@@ -619,12 +611,8 @@ bool DeleteFile(std::string_view path) {
   if (!w) return false;
   // A read-only file and a folder are refused, not failures of the disk
   // (the system would say "access denied" for both).
-  const DWORD a = GetFileAttributesW(w->c_str());
-  if (a == INVALID_FILE_ATTRIBUTES) {
-    detail::NoteSystemError();
-    return false;
-  }
-  if (a & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) return false;
+  const std::optional<DWORD> a = AttributesOf(*w);
+  if (!a || (*a & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))) return false;
   if (DeleteFileW(w->c_str())) return true;
   detail::NoteSystemError();
   return false;
@@ -640,12 +628,8 @@ bool CreateFolder(std::string_view path) {
 bool RemoveFolder(std::string_view path) {
   std::optional<std::wstring> w = win::WidePath(path);
   if (!w) return false;
-  const DWORD a = GetFileAttributesW(w->c_str());
-  if (a == INVALID_FILE_ATTRIBUTES) {
-    detail::NoteSystemError();
-    return false;
-  }
-  if (!(a & FILE_ATTRIBUTE_DIRECTORY)) return false;  // a file of that name: refused
+  const std::optional<DWORD> a = AttributesOf(*w);
+  if (!a || !(*a & FILE_ATTRIBUTE_DIRECTORY)) return false;  // a file of that name: refused
   if (RemoveDirectoryW(w->c_str())) return true;
   detail::NoteSystemError();
   return false;
