@@ -13,6 +13,17 @@
 # time it takes just to write what the conversion must write and make it
 # durable. The figure that matters is the ratio of the two.
 #
+# Each size is run in every installation shape of SHAPES (default "normal
+# dense"): "normal" is make_sample's default, "dense" its --dense-history
+# (more years per member and several units per member and year in the yearly
+# files). The generator is always this build's, so a baseline converts the
+# same input.
+#
+# write_amp is the bytes the conversion wrote (the "written N MB" of every
+# step of --timings, summed) over the bytes of its output (data folder and
+# temporary folder): how often, on average, each output byte was written.
+# The steps count whole MB, rounded down, so small sizes read a little low.
+#
 # BASELINE=OTHER_BUILD_DIR also converts each copy with that build's program
 # (the same way, in the same run) and prints its time beside this one's.
 #
@@ -32,6 +43,14 @@ sizes=("$@")
 [ ${#sizes[@]} -gt 0 ] || sizes=(500000 1000000)
 runs=${RUNS:-3}
 baseline=${BASELINE:-}
+read -r -a shapes <<<"${SHAPES:-normal dense}"
+[ ${#shapes[@]} -gt 0 ] || { echo "SHAPES names no shape" >&2; exit 2; }
+for shape in "${shapes[@]}"; do
+  case $shape in
+    normal | dense) ;;
+    *) echo "unknown shape $shape (normal or dense)" >&2; exit 2 ;;
+  esac
+done
 for tool in "$build/vekconv" "$build/make_sample" /usr/bin/time ${baseline:+"$baseline/vekconv"}; do
   [ -x "$tool" ] || { echo "missing $tool" >&2; exit 2; }
 done
@@ -50,9 +69,17 @@ echo "page cache emptied before each timed command: $cold"
 
 median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 ratio() { awk "BEGIN { printf \"%.2f\", $1 / ($2 > 0 ? $2 : 0.001) }"; }
+# The MB written by all steps of the --timings lines in file $1 over the
+# bytes $2, or "-" when the program printed no such figures.
+write_amp() {
+  awk -v out="$2" '/^  step .*written [0-9]+ MB/ {
+      for (k = 1; k < NF; ++k) if ($k == "written") { mb += $(k + 1); found = 1 } }
+    END { if (found && out > 0) printf "%.2f", mb * 1e6 / out; else print "-" }' "$1"
+}
 
 # Converts installation $2 with program $1 and syncs; appends the seconds to
-# file $3 and the peak memory (KB) to file $4.
+# file $3 and the peak memory (KB) to file $4. The --timings lines stay in
+# $work/err.
 convert_timed() {
   local program=$1 run=$2
   rm -rf "$run.tmp"
@@ -69,65 +96,81 @@ convert_timed() {
   cat "$work/rss-one" >>"$4"
 }
 
-printf '%10s %10s %6s %5s %10s %10s %10s %8s %8s %12s\n' members bytes files runs convert_s floor_s cp_in_s ratio \
-  base_s peak_rss_mb
-prev=""
+printf '%10s %6s %10s %6s %5s %10s %10s %10s %8s %8s %12s %9s\n' members shape bytes files runs convert_s floor_s \
+  cp_in_s ratio base_s peak_rss_mb write_amp
+declare -A prev prev_n
+: >"$work/steps"
 for n in "${sizes[@]}"; do
-  src="$work/inst-$n"
-  "$build/make_sample" "$src" --members "$n" --seed 7 --last-year 2010 >/dev/null
-  bytes=$(du -sb "$src" | cut -f1)
-  files=$(find "$src" -type f | wc -l)
-  : >"$work/conv" ; : >"$work/cp" ; : >"$work/floor" ; : >"$work/rss" ; : >"$work/base" ; : >"$work/base-rss"
-  for ((r = 1; r <= runs; r++)); do
-    run="$work/run-$n"
-    rm -rf "$run" "$run.tmp" "$work/out"
-    settle
-    start=$(now)
-    cp -a "$src" "$run"
-    end=$(now)
-    awk "BEGIN { print $end - $start }" >>"$work/cp"
-
-    convert_timed "$build/vekconv" "$run" "$work/conv" "$work/rss"
-    # Where the time went, step by step (the last run's).
-    grep '^  step \|^  space' "$work/err" | sed "s/^  /    $n members, /" >"$work/steps-$n"
-    out_bytes=$(du -sb "$run/Zelk" "$run.tmp" | awk '{ s += $1 } END { print s }')
-
-    # The floor: the converted output written anew and made durable.
-    settle
-    start=$(now)
-    mkdir -p "$work/out"
-    cp -a "$run/Zelk" "$run.tmp" "$work/out/"
-    sync
-    end=$(now)
-    awk "BEGIN { print $end - $start }" >>"$work/floor"
-    rm -rf "$work/out"
-
-    if [ -n "$baseline" ]; then
-      rm -rf "$run" "$run.tmp"
+  for shape in "${shapes[@]}"; do
+    src="$work/inst-$n-$shape"
+    dense=()
+    [ "$shape" = dense ] && dense=(--dense-history)
+    "$build/make_sample" "$src" --members "$n" --seed 7 --last-year 2010 "${dense[@]}" >/dev/null
+    bytes=$(du -sb "$src" | cut -f1)
+    files=$(find "$src" -type f | wc -l)
+    : >"$work/conv" ; : >"$work/cp" ; : >"$work/floor" ; : >"$work/rss" ; : >"$work/base" ; : >"$work/base-rss"
+    : >"$work/amp" ; : >"$work/base-amp"
+    for ((r = 1; r <= runs; r++)); do
+      run="$work/run-$n"
+      rm -rf "$run" "$run.tmp" "$work/out"
+      settle
+      start=$(now)
       cp -a "$src" "$run"
-      convert_timed "$baseline/vekconv" "$run" "$work/base" "$work/base-rss"
+      end=$(now)
+      awk "BEGIN { print $end - $start }" >>"$work/cp"
+
+      convert_timed "$build/vekconv" "$run" "$work/conv" "$work/rss"
+      out_bytes=$(du -sb "$run/Zelk" "$run.tmp" | awk '{ s += $1 } END { print s }')
+      write_amp "$work/err" "$out_bytes" >>"$work/amp"
+      # Where the time went, step by step (the last run's).
+      if ((r == runs)); then
+        grep '^  step \|^  space' "$work/err" | sed "s/^  /    $n members, $shape, /" >>"$work/steps"
+      fi
+
+      # The floor: the converted output written anew and made durable.
+      settle
+      start=$(now)
+      mkdir -p "$work/out"
+      cp -a "$run/Zelk" "$run.tmp" "$work/out/"
+      sync
+      end=$(now)
+      awk "BEGIN { print $end - $start }" >>"$work/floor"
+      rm -rf "$work/out"
+
+      if [ -n "$baseline" ]; then
+        rm -rf "$run" "$run.tmp"
+        cp -a "$src" "$run"
+        convert_timed "$baseline/vekconv" "$run" "$work/base" "$work/base-rss"
+        base_out=$(du -sb "$run/Zelk" "$run.tmp" | awk '{ s += $1 } END { print s }')
+        write_amp "$work/err" "$base_out" >>"$work/base-amp"
+      fi
+    done
+    rm -rf "$work/run-$n" "$work/run-$n.tmp" "$src"
+    conv_s=$(median <"$work/conv")
+    cp_s=$(median <"$work/cp")
+    floor_s=$(median <"$work/floor")
+    if [ -s "$work/base" ]; then base_s=$(median <"$work/base" | xargs printf '%.2f'); else base_s=-; fi
+    rss_mb=$(sort -g "$work/rss" | tail -1 | awk '{ printf "%.1f", $1 / 1024 }')
+    if grep -qx -- - "$work/amp"; then amp=-; else amp=$(median <"$work/amp"); fi
+    printf '%10s %6s %10s %6s %5s %10.2f %10.2f %10.2f %8s %8s %12s %9s\n' "$n" "$shape" "$bytes" "$files" "$runs" \
+      "$conv_s" "$floor_s" "$cp_s" "$(ratio "$conv_s" "$floor_s")" "$base_s" "$rss_mb" "$amp"
+    echo "    output: $out_bytes bytes (data folder and temporary folder)"
+    echo "    conversion + sync runs: $(tr '\n' ' ' <"$work/conv" | xargs printf '%.2f ')s;" \
+         "cp -a of the output + sync: $(tr '\n' ' ' <"$work/floor" | xargs printf '%.2f ')s;" \
+         "cp -a of the input: $(tr '\n' ' ' <"$work/cp" | xargs printf '%.2f ')s;" \
+         "write amplification: $(tr '\n' ' ' <"$work/amp")"
+    if [ -s "$work/base" ]; then
+      base_rss=$(sort -g "$work/base-rss" | tail -1 | awk '{ printf "%.1f", $1 / 1024 }')
+      echo "    baseline ($baseline) conversion + sync runs: $(tr '\n' ' ' <"$work/base" | xargs printf '%.2f ')s," \
+           "ratio to the floor $(ratio "$base_s" "$floor_s"), peak $base_rss MB," \
+           "write amplification $(tr '\n' ' ' <"$work/base-amp")"
     fi
+    if [ -n "${prev[$shape]:-}" ]; then
+      echo "growth of the median conversion time from ${prev_n[$shape]} to $n members ($shape):" \
+           "$(ratio "$conv_s" "${prev[$shape]}")x"
+    fi
+    prev[$shape]=$conv_s
+    prev_n[$shape]=$n
   done
-  rm -rf "$work/run-$n" "$work/run-$n.tmp" "$src"
-  conv_s=$(median <"$work/conv")
-  cp_s=$(median <"$work/cp")
-  floor_s=$(median <"$work/floor")
-  base_s=$( [ -s "$work/base" ] && median <"$work/base" || echo -)
-  rss_mb=$(sort -g "$work/rss" | tail -1 | awk '{ printf "%.1f", $1 / 1024 }')
-  printf '%10s %10s %6s %5s %10.2f %10.2f %10.2f %8s %8s %12s\n' "$n" "$bytes" "$files" "$runs" "$conv_s" "$floor_s" \
-    "$cp_s" "$(ratio "$conv_s" "$floor_s")" "$base_s" "$rss_mb"
-  echo "    output: $out_bytes bytes (data folder and temporary folder)"
-  echo "    conversion + sync runs: $(tr '\n' ' ' <"$work/conv" | xargs printf '%.2f ')s;" \
-       "cp -a of the output + sync: $(tr '\n' ' ' <"$work/floor" | xargs printf '%.2f ')s;" \
-       "cp -a of the input: $(tr '\n' ' ' <"$work/cp" | xargs printf '%.2f ')s"
-  if [ -s "$work/base" ]; then
-    echo "    baseline ($baseline) conversion + sync runs: $(tr '\n' ' ' <"$work/base" | xargs printf '%.2f ')s," \
-         "ratio to the floor $(ratio "$base_s" "$floor_s"), peak $(sort -g "$work/base-rss" | tail -1 | awk '{ printf "%.1f", $1 / 1024 }') MB"
-  fi
-  if [ -n "$prev" ]; then
-    echo "growth of the median conversion time from $prev_n to $n members: $(ratio "$conv_s" "$prev")x"
-  fi
-  prev=$conv_s
-  prev_n=$n
 done
-cat "$work"/steps-* 2>/dev/null || true
+cat "$work/steps"

@@ -16,6 +16,11 @@ struct SampleOptions {
   std::uint64_t seed = 1;
   // Last year of the payment history (the yearly files stop at 2010 anyway).
   int last_year = 2010;
+  // A denser yearly history, for benchmarks: members who belonged once before
+  // they joined again carry the years of that earlier membership, and a
+  // member's unit of a year is written several times as the payments came in,
+  // the last one holding the final marks. Only the yearly files change.
+  bool dense_history = false;
 };
 
 struct SampleFile {

@@ -36,6 +36,7 @@ enum RngStream : std::uint64_t {
   kPhoto,
   kAgenda,
   kLegacy,
+  kDense,
 };
 
 class Rng {

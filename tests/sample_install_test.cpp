@@ -176,6 +176,57 @@ TEST_F(SampleInstallTest, TheSameSeedGivesTheSameBytesAndAnotherSeedOthers) {
   EXPECT_EQ(first["Zelk/Vek/F10r2.dat"].size(), other["Zelk/Vek/F10r2.dat"].size());
 }
 
+TEST_F(SampleInstallTest, DenseHistoryChangesOnlyTheYearlyFiles) {
+  std::map<std::string, std::string> normal = Tree(Make("normal", 60, 5));
+  sample::SampleOptions o;
+  o.members = 60;
+  o.seed = 5;
+  o.dense_history = true;
+  std::string error;
+  ASSERT_TRUE(sample::MakeSampleInstallation((box.root / "dense").string(), o, &error)) << error;
+  std::map<std::string, std::string> dense = Tree(box.root / "dense");
+
+  auto yearly = [](const std::string& path) { return path.find("REG/RM") != std::string::npos; };
+  std::size_t normal_units = 0;
+  std::size_t dense_units = 0;
+  for (const auto& [path, bytes] : normal) {
+    if (yearly(path)) {
+      normal_units += bytes.size() / 30;
+    } else {
+      EXPECT_EQ(bytes, dense[path]) << path;
+    }
+  }
+  for (const auto& [path, bytes] : dense) {
+    if (yearly(path)) {
+      dense_units += bytes.size() / 30;
+    } else {
+      EXPECT_TRUE(normal.count(path)) << path;
+    }
+  }
+  EXPECT_GT(dense_units, normal_units * 3);
+
+  // Repeated units end with the final marks: past the join year, the last
+  // unit of each key is the one of the normal shape.
+  std::map<std::string, int> start_year;
+  for (const std::string& r : Records(normal["Zelk/Vek/F10r2.dat"], 897)) {
+    start_year[r.substr(0, 18)] = std::stoi(r.substr(223, 4));
+  }
+  for (const auto& [path, bytes] : normal) {
+    if (path.rfind("Zelk/Vek/REG/RM", 0) != 0) continue;
+    const int year = std::stoi(path.substr(15, 4));
+    std::map<std::string, std::string> last;
+    std::map<std::string, std::string> dense_last;
+    for (const std::string& u : Records(bytes, 30)) last[u.substr(0, 18)] = u;
+    for (const std::string& u : Records(dense[path], 30)) dense_last[u.substr(0, 18)] = u;
+    for (const auto& [key, unit] : last) {
+      ASSERT_TRUE(start_year.count(key)) << path << ": " << unit;
+      if (start_year[key] < year) {
+        EXPECT_EQ(dense_last[key], unit) << path;
+      }
+    }
+  }
+}
+
 TEST_F(SampleInstallTest, NamesAreCp1252Text) {
   std::map<std::string, std::string> files = Tree(Make("inst", 50, 7));
   // The accented letters of Portuguese names as single cp1252 bytes.

@@ -1,8 +1,9 @@
-// make_sample ROOT [--members N] [--seed S] [--last-year Y]
+// make_sample ROOT [--members N] [--seed S] [--last-year Y] [--dense-history]
 //
 // Writes an old Glebrium installation under ROOT (ROOT/Zelk/Vek, the photo
 // folder and the legacy folder ROOT/Glebrium) for trying the converter and
-// for benchmarks, and lists what it wrote.
+// for benchmarks, and lists what it wrote. --dense-history writes the denser
+// yearly history (more years per member, several units per member and year).
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -15,7 +16,7 @@
 namespace {
 
 int Usage() {
-  std::fprintf(stderr, "usage: make_sample ROOT [--members N] [--seed S] [--last-year Y]\n");
+  std::fprintf(stderr, "usage: make_sample ROOT [--members N] [--seed S] [--last-year Y] [--dense-history]\n");
   return 2;
 }
 
@@ -43,6 +44,8 @@ int main(int argc, char** argv) {
       if (arg == "--members") options.members = value;
       else if (arg == "--seed") options.seed = static_cast<std::uint64_t>(value);
       else options.last_year = static_cast<int>(value);
+    } else if (arg == "--dense-history") {
+      options.dense_history = true;
     } else if (arg == "-h" || arg == "--help") {
       Usage();
       return 0;
