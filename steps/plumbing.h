@@ -1,6 +1,6 @@
 // The plumbing that every conversion step shares: the store's record layer
-// under its short names, and the one way a step makes a new file from an old
-// one.
+// under its short names, the one way a step makes a new file from an old one,
+// and the one way it patches a file in place.
 #pragma once
 
 #include <cstdint>
