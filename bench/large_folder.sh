@@ -74,7 +74,7 @@ ratio() { awk "BEGIN { printf \"%.2f\", $1 / ($2 > 0 ? $2 : 0.001) }"; }
 write_amp() {
   awk -v out="$2" '/^  step .*written [0-9]+ MB/ {
       for (k = 1; k < NF; ++k) if ($k == "written") { mb += $(k + 1); found = 1 } }
-    END { if (found && out > 0) printf "%.2f", mb * 1e6 / out; else print "-" }' "$1"
+    END { if (found && out > 0) printf "%.2f\n", mb * 1e6 / out; else print "-" }' "$1"
 }
 
 # Converts installation $2 with program $1 and syncs; appends the seconds to
