@@ -79,7 +79,7 @@ bool PutRow(store::RecordWriter& w, const Record<kLayout>& values, bool deleted,
   for (std::size_t k = 0; k + 1 < n; ++k) {
     w.Put(std::string_view(values.At(k)).substr(0, kLayout[k].width - keep), kLayout[k].width);
   }
-  w.Put(values.At(n - 1), kLayout[n - 1].width - 1).Put(deleted ? "+" : " ", 1);
+  w.Put(values.At(n - 1), kLayout[n - 1].width - 1).Put(deleted ? std::string_view(&store::kDeletedFlag, 1) : " ", 1);
   return w.EndRecord();
 }
 
