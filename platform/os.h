@@ -39,6 +39,10 @@ void CountRead(std::int64_t n);
 std::int64_t SizeOf(FileId f);
 bool Resize(FileId f, std::int64_t length);
 bool CloseFile(FileId f);
+// A new file in the folder for reading and writing that has no name: nothing
+// else can open it, and the system removes it when it is closed or the
+// process ends, however it ends. -1 on failure.
+FileId OpenScratchFile(std::string_view folder);
 
 // Notes the system's error of the call that just failed (errno or
 // GetLastError) for LastError().

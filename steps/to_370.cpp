@@ -6,18 +6,31 @@
 // case-insensitive map from key to text: the lookup "first entry whose first
 // 18 characters equal the key" is FindPrefix, so every unit and every record
 // costs a logarithmic search.
+//
+// Memory stays within the work budget however large the folder:
+// - a yearly file too large to sort in memory is sorted in runs that go to
+//   the disk and are merged;
+// - when the yearly files could give a list beyond the budget, the keys are
+//   split into parts by a hash of their first 17 characters (folded). A unit
+//   or a record only ever meets entries whose first 17 characters equal its
+//   own, so each part is collected and looked up on its own list, in the
+//   order of the files, with the same result as one list for all; the
+//   histories found go to the disk and are merged back in record order.
 #include <algorithm>
 #include <array>
 #include <charconv>
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/files.h"
+#include "platform/scratch.h"
 #include "platform/stream.h"
 #include "steps/plumbing.h"
+#include "store/spill.h"
 #include "steps/steps.h"
 #include "text/cp1252.h"
 #include "text/fields.h"
@@ -107,10 +120,108 @@ struct UnitShapes {
   }
 };
 
-// Memory that the cleaning of one yearly file after another reuses.
-struct CleanBuffers {
-  std::string units;  // the units of a file, one after another
-  std::vector<SortKey> keys;
+// The units of a yearly file in key order, the last unit of each key only.
+// Units are sorted in memory up to the work budget; a file beyond it is
+// sorted in runs that go to the disk, merged at the end. The memory is reused
+// from one file to the next.
+class KeyOrder {
+ public:
+  // A unit read, in file order.
+  void Add(std::string_view unit) {
+    if (keys_.capacity() == 0) {
+      // Room for the budget at once: pages are taken only as they are
+      // filled, and the buffers never move to grow.
+      units_.reserve(platform::WorkMemory());
+      keys_.reserve(platform::WorkMemory() / sizeof(SortKey) + 1);
+    }
+    if (!keys_.empty() && units_.size() + (keys_.size() + 1) * sizeof(SortKey) > platform::WorkMemory()) SpillRun();
+    keys_.push_back(MakeSortKey(unit, units_.size()));
+    units_ += unit;
+  }
+  // The kept units to `take`, in key order.
+  template <class Take>
+  void Emit(Take take) {
+    if (runs_) {
+      SpillRun();
+      Merge(take);
+    } else {
+      SortInMemory(take);
+    }
+  }
+  void Reset() {
+    units_.clear();
+    keys_.clear();
+    runs_.reset();
+  }
+
+ private:
+  std::string_view UnitText(const SortKey& k) const {
+    return std::string_view(units_).substr(static_cast<std::size_t>(k.unit >> 8), k.unit & 0xFF);
+  }
+
+  // The units in hand sorted; the last of each key to `take`.
+  template <class Take>
+  void SortInMemory(Take take) {
+    std::sort(keys_.begin(), keys_.end());
+    for (std::size_t k = 0; k < keys_.size(); ++k) {
+      // The units are taken in key order, all over the buffer: ask for the
+      // memory of one a few places ahead while this one is written.
+      if (k + 8 < keys_.size()) __builtin_prefetch(UnitText(keys_[k + 8]).data());
+      if (k + 1 == keys_.size() || !keys_[k].SameKey(keys_[k + 1])) take(UnitText(keys_[k]));
+    }
+    units_.clear();
+    keys_.clear();
+  }
+
+  // The units in hand become a sorted run on the disk. Within a run the last
+  // unit of a key is all that can count.
+  void SpillRun() {
+    if (!runs_) runs_.emplace(0, std::clamp<std::size_t>(platform::WorkMemory() / 8, 256, kRunBlock));
+    const std::size_t run = runs_->Add();
+    SortInMemory([&](std::string_view unit) { runs_->Put(run, unit); });
+  }
+
+  // The runs merged: of one key, the unit of the latest run is the last.
+  template <class Take>
+  void Merge(Take take) {
+    struct Head {
+      SortKey key;  // .unit: the run, so that equal keys come in run order
+      std::string_view unit;
+    };
+    std::vector<store::Buckets::Reader> readers;
+    std::vector<Head> heads;
+    auto later = [](const Head& a, const Head& b) { return b.key < a.key; };
+    auto advance = [&](std::size_t run) {
+      std::string_view unit;
+      if (!readers[run].Next(unit)) return;
+      SortKey key = MakeSortKey(unit, 0);
+      key.unit = run;
+      heads.push_back(Head{key, unit});
+      std::push_heap(heads.begin(), heads.end(), later);
+    };
+    for (std::size_t run = 0; run < runs_->count(); ++run) readers.push_back(runs_->Read(run));
+    for (std::size_t run = 0; run < readers.size(); ++run) advance(run);
+    std::string held;  // the last unit so far of the key in hand
+    SortKey held_key;
+    bool holding = false;
+    while (!heads.empty()) {
+      std::pop_heap(heads.begin(), heads.end(), later);
+      const Head h = heads.back();
+      heads.pop_back();
+      if (holding && !held_key.SameKey(h.key)) take(std::string_view(held));
+      held.assign(h.unit);
+      held_key = h.key;
+      holding = true;
+      advance(static_cast<std::size_t>(h.key.unit));
+    }
+    if (holding) take(std::string_view(held));
+    runs_.reset();
+  }
+
+  static constexpr std::size_t kRunBlock = std::size_t{64} << 10;
+  std::string units_;  // the units in hand, one after another
+  std::vector<SortKey> keys_;
+  std::optional<store::Buckets> runs_;
 };
 
 // Rewrites one yearly file sorted by key, keeping for each key the unit that
@@ -121,24 +232,31 @@ struct CleanBuffers {
 // keys sort as their keys do; so the file comes out as its units sorted by key,
 // the last unit of each key kept. One sort does that without an insert into a
 // sorted list per unit.
-bool CleanYearlyFile(const std::string& path, CleanBuffers& b) {
+bool CleanYearlyFile(const std::string& path, KeyOrder& order) {
   platform::Stream in = store::OpenExisting(path, "rt");
   if (!in) return true;
-  b.units.clear();
-  b.keys.clear();
+  order.Reset();
   std::string unit;
   UnitShapes shapes;
+  std::size_t units = 0;
+  // The largest key of the units before the last one, which must not sort
+  // after a short last unit.
+  SortKey largest;
+  SortKey last;
   for (std::int64_t at = in.Tell(); in.ReadText(unit, kUnit); at = in.Tell()) {
     shapes.Add(unit, at);
     // A misaligned file stays as it is: the rest of it need not be held.
     if (shapes.misaligned_at >= 0) break;
-    b.keys.push_back(MakeSortKey(unit, b.units.size()));
-    b.units += unit;
+    if (units > 0 && largest < last) largest = last;
+    last = MakeSortKey(unit, 0);
+    ++units;
+    order.Add(unit);
   }
   FailOnReadError(in, path);
   // Units that do not all have one shape were shifted by a stray line end:
   // the cleaning would keep one unit per shifted key and drop the rest.
   if (shapes.misaligned_at >= 0) {
+    order.Reset();
     store::Warn(path + CP1252(": as unidades estão desalinhadas a partir da posição ").str() +
                 text::FormatInteger(shapes.misaligned_at) +
                 CP1252(" (um fim de linha solto no meio); o arquivo ficou como estava, sem limpeza.").str());
@@ -150,75 +268,84 @@ bool CleanYearlyFile(const std::string& path, CleanBuffers& b) {
   const bool cut_short = end + 1 < in.Size();
   static_cast<void>(in.Close());
   // A work list holds at most this many entries; a unit beyond would be lost.
-  if (b.keys.size() > static_cast<std::size_t>(std::numeric_limits<int>::max() - 1)) return false;
+  if (units > static_cast<std::size_t>(std::numeric_limits<int>::max() - 1)) {
+    order.Reset();
+    return false;
+  }
   if (cut_short) {
+    order.Reset();
     store::Warn(path + CP1252(": um Ctrl-Z na posição ").str() + text::FormatInteger(end) +
                 CP1252(" encerra o texto antes do fim do arquivo; o arquivo ficou como estava, sem limpeza.").str());
     return true;
   }
   // A short last unit has no line end behind it: written anywhere but last,
-  // the unit after it would be glued to it and every later one shifted.
-  const std::uint64_t short_unit = shapes.short_at >= 0 ? b.keys.back().unit : 0;
-  std::sort(b.keys.begin(), b.keys.end());
-  if (shapes.short_at >= 0 && b.keys.back().unit != short_unit) {
+  // the unit after it would be glued to it and every later one shifted. Being
+  // read last, it sorts last unless an earlier unit has a larger key.
+  if (shapes.short_at >= 0 && units > 1 && !last.SameKey(largest) && last < largest) {
+    order.Reset();
     store::Warn(path + CP1252(": a última unidade, na posição ").str() + text::FormatInteger(shapes.short_at) +
                 CP1252(", está incompleta e não fica no fim em ordem de chave; o arquivo ficou como estava, sem limpeza.").str());
     return true;
   }
-  auto unit_text = [&b](const SortKey& k) {
-    return std::string_view(b.units).substr(static_cast<std::size_t>(k.unit >> 8), k.unit & 0xFF);
-  };
 
   // Text mode both ways, so that line ends come back as they were read.
   RecordWriter out(path, RecordWriter::Mode::kCreate, /*text_mode=*/true);
-  for (std::size_t k = 0; k < b.keys.size(); ++k) {
-    // The units are taken in key order, all over the buffer: ask for the
-    // memory of one a few places ahead while this one is written.
-    if (k + 8 < b.keys.size()) __builtin_prefetch(unit_text(b.keys[k + 8]).data());
-    const bool last_of_key = k + 1 == b.keys.size() || !b.keys[k].SameKey(b.keys[k + 1]);
-    if (last_of_key) out.Raw(unit_text(b.keys[k])).EndRecord();
-  }
+  order.Emit([&out](std::string_view kept) { out.Raw(kept).EndRecord(); });
   out.Close();
   return true;
-}
-
-// Collects, for one year's file, each unit's tail into the entry of its key.
-bool CollectYear(platform::WorkList& list, int year) {
-  const std::string path = Format("Reg\\rm%d.dat", year);
-  platform::Stream in = store::OpenExisting(path, "rt");
-  if (!in) return true;
-  bool ok = true;
-  const std::string year_text = Format("%4d", year);
-  std::string unit;
-  std::string entry;
-  while (in.ReadText(unit, kUnit)) {
-    int found = list.FindPrefix(unit, kKey);
-    if (found >= 0) {
-      // The merge takes an entry's first 604 characters only: one that has
-      // them stays as it is (units of one key over and over, as in a damaged
-      // file, would otherwise copy an ever longer entry for each of them).
-      if (list.Get(found)->size() >= kHistory) continue;
-      // The entry of the key grows by the unit's tail (delete and add again).
-      entry = *list.Get(found);
-      entry += Tail(unit);
-      if (list.Replace(found, entry) < 0) ok = false;
-    } else {
-      // "%-18s%4d%s": 17 characters of the key, so offset 17 is always a space.
-      entry.assign(unit, 0, kEntryKey);
-      entry.resize(kKey, ' ');
-      entry += year_text;
-      entry += Tail(unit);
-      if (list.Add(entry) < 0) ok = false;
-    }
-  }
-  FailOnReadError(in, path);
-  return ok;
 }
 
 void ShowNumber(platform::Ui& dlg, long long n) {
   char text[24];
   auto end = std::to_chars(text, text + sizeof text, n).ptr;
   dlg.SetStatus(std::string_view(text, static_cast<std::size_t>(end - text)));
+}
+
+// Adds one unit of a year's file to the list: its tail goes into the entry
+// of its key. False when the list could not take it.
+bool CollectUnit(platform::WorkList& list, std::string_view unit, std::string_view year_text, std::string& entry) {
+  int found = list.FindPrefix(unit, kKey);
+  if (found >= 0) {
+    // The merge takes an entry's first 604 characters only: one that has
+    // them stays as it is (units of one key over and over, as in a damaged
+    // file, would otherwise copy an ever longer entry for each of them).
+    if (list.Get(found)->size() >= kHistory) return true;
+    // The entry of the key grows by the unit's tail (delete and add again).
+    entry = *list.Get(found);
+    entry += Tail(unit);
+    return list.Replace(found, entry) >= 0;
+  }
+  // "%-18s%4d%s": 17 characters of the key, so offset 17 is always a space.
+  entry.assign(unit.substr(0, kEntryKey));
+  entry.resize(kKey, ' ');
+  entry += year_text;
+  entry += Tail(unit);
+  return list.Add(entry) >= 0;
+}
+
+// The history of a record: its key's entry from offset 18, at most 586
+// characters; empty when the key has none.
+std::string_view HistoryOf(const platform::WorkList& list, std::string_view record) {
+  const int found = list.FindPrefix(record, kKey);
+  if (found < 0) return {};
+  const std::string& entry = *list.Get(found);
+  return entry.size() > kKey ? std::string_view(entry).substr(kKey, kHistory - kKey) : std::string_view();
+}
+
+// Every unit of the yearly files, year by year, to take(unit, year text).
+template <class Take>
+void ForEachUnit(platform::Ui& dlg, Take take) {
+  std::string unit;
+  for (int year = kFirstYear; year <= kLastYear; ++year) {
+    const std::string path = Format("Reg\\rm%d.dat", year);
+    platform::Stream in = store::OpenExisting(path, "rt");
+    if (in) {
+      const std::string year_text = Format("%4d", year);
+      while (in.ReadText(unit, kUnit)) take(std::string_view(unit), std::string_view(year_text));
+      FailOnReadError(in, path);
+    }
+    ShowNumber(dlg, year);
+  }
 }
 
 // The old record, then the history, which never reaches the last byte: that
@@ -231,23 +358,137 @@ constexpr Row kF10R3Layout[] = {
 };
 static_assert(RecordLength(kF10R3Layout) == store::files::kF10R3.length);
 
-// F10r2.dat + history -> F10r3.dat (appended).
-void MergeHistory(platform::Ui& dlg, const platform::WorkList& list) {
+// F10r2.dat + history -> F10r3.dat (appended); history(i, record) gives the
+// history of record i.
+template <class History>
+void MergeHistory(platform::Ui& dlg, History history) {
   RecordReader in(store::files::kF10R2);
   if (!in) return;
   RecordWriter out(store::files::kF10R3.name, RecordWriter::Mode::kAppend);
   for (std::int64_t i = 0; in.Load(i); ++i) {
-    std::string_view history;
-    int found = list.FindPrefix(in.bytes(), kKey);
-    if (found >= 0) {
-      const std::string& entry = *list.Get(found);
-      if (entry.size() > kKey) history = std::string_view(entry).substr(kKey, kHistory - kKey);
-    }
-    const std::string_view values[] = {history, in.flag()};
+    const std::string_view values[] = {history(i, in.bytes()), in.flag()};
     PutRows(out, in, kF10R3Layout, values);
     ShowNumber(dlg, i + 1);
   }
   out.Close();
+}
+
+// All in one list: for yearly files whose list fits the work budget.
+bool CollectAndMerge(platform::Ui& dlg, platform::WorkList& list) {
+  bool ok = true;
+  std::string entry;
+  list.Reset();
+  ForEachUnit(dlg, [&](std::string_view unit, std::string_view year_text) {
+    if (!CollectUnit(list, unit, year_text, entry)) ok = false;
+  });
+  dlg.SetStatus("Convertendo 3.70");
+  MergeHistory(dlg, [&list](std::int64_t, std::string_view record) { return HistoryOf(list, record); });
+  return ok;
+}
+
+// The part of a unit's or a record's key: a hash of its first 17 characters,
+// folded and padded with spaces as an entry's are.
+std::size_t PartOf(std::string_view key, std::size_t parts) {
+  std::uint64_t h = 14695981039346656037ull;
+  for (std::size_t j = 0; j < kEntryKey; ++j) {
+    const unsigned char c = j < key.size() ? text::FoldCase(static_cast<unsigned char>(key[j])) : ' ';
+    h = (h ^ c) * 1099511628211ull;
+  }
+  return static_cast<std::size_t>(h % parts);
+}
+
+void PutIndex(std::string& out, std::int64_t i) {
+  for (int k = 0; k < 8; ++k) out += static_cast<char>((static_cast<std::uint64_t>(i) >> (8 * k)) & 0xFF);
+}
+std::int64_t IndexAt(std::string_view bytes) {
+  std::uint64_t i = 0;
+  for (int k = 0; k < 8; ++k) i |= std::uint64_t{static_cast<unsigned char>(bytes[static_cast<std::size_t>(k)])} << (8 * k);
+  return static_cast<std::int64_t>(i);
+}
+constexpr std::size_t kIndexBytes = 8;
+constexpr std::size_t kYearBytes = 4;
+
+// Part by part: the units and the record keys of each part go to the disk,
+// then each part is collected on its own list and its histories found; the
+// histories, in record order within each part, are merged into F10r3.dat.
+bool CollectAndMergeInParts(platform::Ui& dlg, platform::WorkList& list, std::size_t parts) {
+  const std::size_t block = std::clamp<std::size_t>(platform::WorkMemory() / (8 * parts), 256, 256 * 1024);
+  // Part p: units (year text, unit) in bucket p, keys (index, first 18
+  // characters) of the records in bucket parts + p.
+  store::Buckets work(2 * parts, block);
+  std::string record;
+  ForEachUnit(dlg, [&](std::string_view unit, std::string_view year_text) {
+    record.assign(year_text);
+    record += unit;
+    work.Put(PartOf(unit, parts), record);
+  });
+  {
+    RecordReader in(store::files::kF10R2);
+    for (std::int64_t i = 0; in && in.Load(i); ++i) {
+      const std::string_view key = in.bytes().substr(0, kKey);
+      record.clear();
+      PutIndex(record, i);
+      record += key;
+      work.Put(parts + PartOf(key, parts), record);
+    }
+  }
+
+  bool ok = true;
+  store::Buckets histories(parts, block);  // (index, history) in record order
+  std::string entry;
+  std::string_view r;
+  for (std::size_t p = 0; p < parts; ++p) {
+    list.Reset();
+    for (auto units = work.Read(p); units.Next(r);) {
+      if (!CollectUnit(list, r.substr(kYearBytes), r.substr(0, kYearBytes), entry)) ok = false;
+    }
+    work.Drop(p);
+    for (auto keys = work.Read(parts + p); keys.Next(r);) {
+      const std::string_view history = HistoryOf(list, r.substr(kIndexBytes));
+      if (history.empty()) continue;
+      record.clear();
+      PutIndex(record, IndexAt(r));
+      record += history;
+      histories.Put(p, record);
+    }
+    work.Drop(parts + p);
+  }
+  list.Reset();
+
+  // The next history of each part.
+  struct Next {
+    store::Buckets::Reader reader;
+    bool more = false;
+    std::string_view record;
+  };
+  std::vector<Next> next;
+  next.reserve(parts);
+  for (std::size_t p = 0; p < parts; ++p) {
+    next.push_back(Next{histories.Read(p), false, {}});
+    next.back().more = next.back().reader.Next(next.back().record);
+  }
+  std::string history;
+  dlg.SetStatus("Convertendo 3.70");
+  MergeHistory(dlg, [&](std::int64_t i, std::string_view rec) -> std::string_view {
+    Next& n = next[PartOf(rec.substr(0, kKey), parts)];
+    if (!n.more || IndexAt(n.record) != i) return {};
+    history.assign(n.record.substr(kIndexBytes));
+    n.more = n.reader.Next(n.record);
+    return history;
+  });
+  return ok;
+}
+
+// Parts enough that the list of one part stays within the work budget. An
+// entry takes at most about three times the bytes of the unit that made it.
+std::size_t PartsForYearlyFiles() {
+  std::int64_t bytes = 0;
+  for (int year = kFirstYear; year <= kLastYear; ++year) {
+    bytes += std::max<std::int64_t>(0, store::FileSize(Format("Reg\\rm%d.dat", year)));
+  }
+  const std::uint64_t need = static_cast<std::uint64_t>(bytes) * 3;
+  const std::uint64_t budget = platform::WorkMemory();
+  return static_cast<std::size_t>(std::min<std::uint64_t>(256, (need + budget - 1) / budget));
 }
 
 }  // namespace
@@ -258,21 +499,15 @@ void MigrateTo370(platform::Ui& dlg) {
   bool ok = true;
 
   {
-    CleanBuffers buffers;  // given back before the collection fills the list
+    KeyOrder order;  // given back before the collection fills the list
     for (const platform::FindEntry& file : store::FindDataFiles("REG\\RM*.DAT")) {
-      if (!CleanYearlyFile("REG\\" + file.name, buffers)) ok = false;
+      if (!CleanYearlyFile("REG\\" + file.name, order)) ok = false;
       dlg.SetStatus(file.name);
     }
   }
 
-  list.Reset();
-  for (int year = kFirstYear; year <= kLastYear; ++year) {
-    if (!CollectYear(list, year)) ok = false;
-    ShowNumber(dlg, year);
-  }
-
-  dlg.SetStatus("Convertendo 3.70");
-  MergeHistory(dlg, list);
+  const std::size_t parts = PartsForYearlyFiles();
+  if (!(parts > 1 ? CollectAndMergeInParts(dlg, list, parts) : CollectAndMerge(dlg, list))) ok = false;
 
   if (!ok) {
     dlg.MessageBox(CP1252("Houve um erro no conversão da versão 3.70."), "Vek", platform::Icon::kWarning);

@@ -117,6 +117,38 @@ bool Resize(FileId f, std::int64_t length) {
   return false;
 }
 
+FileId OpenScratchFile(std::string_view folder) {
+  std::optional<std::string> host = HostPath(folder);
+  if (!host) return -1;
+  int fd;
+#ifdef O_TMPFILE
+  do {
+    fd = open(host->c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+  } while (fd < 0 && errno == EINTR);
+  if (fd >= 0) return fd;
+  // A file system without unnamed files: a named one, unlinked at once.
+  if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
+    NoteSystemError();
+    return -1;
+  }
+#endif
+  std::string name = *host;
+  if (!name.empty() && name.back() != '/') name += '/';
+  name += "vekconv-work-XXXXXX";
+  fd = mkostemp(name.data(), O_CLOEXEC);
+  if (fd < 0) {
+    NoteSystemError();
+    return -1;
+  }
+  if (unlink(name.c_str()) != 0) {
+    NoteSystemError();
+    close(fd);
+    static_cast<void>(unlink(name.c_str()));
+    return -1;
+  }
+  return fd;
+}
+
 bool CloseFile(FileId f) {
   if (close(static_cast<int>(f)) == 0) return true;
   NoteSystemError();

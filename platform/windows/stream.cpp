@@ -155,4 +155,22 @@ bool CloseFile(FileId f) {
   return false;
 }
 
+FileId OpenScratchFile(std::string_view folder) {
+  std::optional<std::wstring> w = win::WidePath(folder);
+  if (!w) return -1;
+  if (!w->empty() && w->back() != L'\\') *w += L'\\';
+  // Deleted on close, and by the system when the process ends without one.
+  static unsigned counter = 0;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::wstring name = *w + L"vekconv-work-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                              std::to_wstring(++counter) + L".tmp";
+    HANDLE h = CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                           FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (h != INVALID_HANDLE_VALUE) return reinterpret_cast<FileId>(h);
+    if (GetLastError() != ERROR_FILE_EXISTS) break;
+  }
+  NoteSystemError();
+  return -1;
+}
+
 }  // namespace platform::detail

@@ -1,0 +1,77 @@
+// Work data that may outgrow memory: records put into numbered buckets and
+// read back, bucket by bucket, in the order they were put. Each bucket keeps
+// its newest records in memory; once they reach a block's size they go, as
+// one block, to a scratch file in the temporary folder (made on the first
+// such block, and gone with this object or the program). A step that never
+// fills a block never touches the disk.
+//
+// A record is a byte string. A failed write or read of the scratch file
+// throws FileError, like a data file's: the step stops and nothing of it is
+// kept.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/scratch.h"
+
+namespace store {
+
+class Buckets {
+ public:
+  // `count` buckets to begin with; `block` bytes of each wait in memory.
+  Buckets(std::size_t count, std::size_t block);
+  Buckets(const Buckets&) = delete;
+  Buckets& operator=(const Buckets&) = delete;
+
+  std::size_t count() const { return buckets_.size(); }
+  // A new empty bucket; its number.
+  std::size_t Add();
+  void Put(std::size_t bucket, std::string_view record);
+  // Gives back the memory and the blocks of a bucket that was read through.
+  void Drop(std::size_t bucket);
+  // Bytes that went to the scratch file so far.
+  std::int64_t spilled() const { return scratch_.size(); }
+
+  // The records of one bucket in the order put. Nothing may be put into the
+  // bucket while it is read.
+  class Reader {
+   public:
+    Reader(Buckets& owner, std::size_t bucket) : owner_(&owner), bucket_(bucket) {}
+    // The next record (valid until the next call), or false after the last.
+    bool Next(std::string_view& record);
+
+   private:
+    bool NextBlock();
+    Buckets* owner_;
+    std::size_t bucket_;
+    std::size_t block_ = 0;        // blocks of the scratch file read so far
+    bool in_memory_ = false;       // reading the bucket's newest records
+    std::string buffer_;           // the block being read
+    std::string_view rest_;        // what is left of it
+  };
+  Reader Read(std::size_t bucket) { return Reader(*this, bucket); }
+
+ private:
+  struct Block {
+    std::int64_t offset;
+    std::size_t size;
+  };
+  struct Bucket {
+    std::string newest;  // records not yet in a block
+    std::vector<Block> blocks;
+  };
+  void Spill(Bucket& b);
+  [[noreturn]] void Fail(bool writing) const;
+  [[noreturn]] void Damaged() const;
+  std::string Name() const;  // the scratch file in messages
+
+  std::size_t block_;
+  std::vector<Bucket> buckets_;
+  platform::ScratchFile scratch_;
+};
+
+}  // namespace store
