@@ -386,26 +386,8 @@ bool CollectAndMerge(platform::Ui& dlg, platform::WorkList& list) {
   return ok;
 }
 
-// The part of a unit's or a record's key: a hash of its first 17 characters,
-// folded and padded with spaces as an entry's are.
-std::size_t PartOf(std::string_view key, std::size_t parts) {
-  std::uint64_t h = 14695981039346656037ull;
-  for (std::size_t j = 0; j < kEntryKey; ++j) {
-    const unsigned char c = j < key.size() ? text::FoldCase(static_cast<unsigned char>(key[j])) : ' ';
-    h = (h ^ c) * 1099511628211ull;
-  }
-  return static_cast<std::size_t>(h % parts);
-}
+std::size_t PartOf(std::string_view key, std::size_t parts) { return store::PartOfKey(key, kEntryKey, parts); }
 
-void PutIndex(std::string& out, std::int64_t i) {
-  for (int k = 0; k < 8; ++k) out += static_cast<char>((static_cast<std::uint64_t>(i) >> (8 * k)) & 0xFF);
-}
-std::int64_t IndexAt(std::string_view bytes) {
-  std::uint64_t i = 0;
-  for (int k = 0; k < 8; ++k) i |= std::uint64_t{static_cast<unsigned char>(bytes[static_cast<std::size_t>(k)])} << (8 * k);
-  return static_cast<std::int64_t>(i);
-}
-constexpr std::size_t kIndexBytes = 8;
 constexpr std::size_t kYearBytes = 4;
 
 // Part by part: the units and the record keys of each part go to the disk,
@@ -427,14 +409,14 @@ bool CollectAndMergeInParts(platform::Ui& dlg, platform::WorkList& list, std::si
     for (std::int64_t i = 0; in && in.Load(i); ++i) {
       const std::string_view key = in.bytes().substr(0, kKey);
       record.clear();
-      PutIndex(record, i);
+      store::PutIndex(record, i);
       record += key;
       work.Put(parts + PartOf(key, parts), record);
     }
   }
 
   bool ok = true;
-  store::Buckets histories(parts, block);  // (index, history) in record order
+  store::PartResults histories(parts, block);
   std::string entry;
   std::string_view r;
   for (std::size_t p = 0; p < parts; ++p) {
@@ -444,37 +426,18 @@ bool CollectAndMergeInParts(platform::Ui& dlg, platform::WorkList& list, std::si
     }
     work.Drop(p);
     for (auto keys = work.Read(parts + p); keys.Next(r);) {
-      const std::string_view history = HistoryOf(list, r.substr(kIndexBytes));
-      if (history.empty()) continue;
-      record.clear();
-      PutIndex(record, IndexAt(r));
-      record += history;
-      histories.Put(p, record);
+      const std::string_view history = HistoryOf(list, r.substr(store::kIndexBytes));
+      if (!history.empty()) histories.Put(p, store::IndexAt(r), history);
     }
     work.Drop(parts + p);
   }
   list.Reset();
 
-  // The next history of each part.
-  struct Next {
-    store::Buckets::Reader reader;
-    bool more = false;
-    std::string_view record;
-  };
-  std::vector<Next> next;
-  next.reserve(parts);
-  for (std::size_t p = 0; p < parts; ++p) {
-    next.push_back(Next{histories.Read(p), false, {}});
-    next.back().more = next.back().reader.Next(next.back().record);
-  }
   std::string history;
   dlg.SetStatus("Convertendo 3.70");
   MergeHistory(dlg, [&](std::int64_t i, std::string_view rec) -> std::string_view {
-    Next& n = next[PartOf(rec.substr(0, kKey), parts)];
-    if (!n.more || IndexAt(n.record) != i) return {};
-    history.assign(n.record.substr(kIndexBytes));
-    n.more = n.reader.Next(n.record);
-    return history;
+    if (!histories.Take(PartOf(rec, parts), i, history)) return std::string_view();
+    return std::string_view(history);
   });
   return ok;
 }
@@ -486,9 +449,7 @@ std::size_t PartsForYearlyFiles() {
   for (int year = kFirstYear; year <= kLastYear; ++year) {
     bytes += std::max<std::int64_t>(0, store::FileSize(Format("Reg\\rm%d.dat", year)));
   }
-  const std::uint64_t need = static_cast<std::uint64_t>(bytes) * 3;
-  const std::uint64_t budget = platform::WorkMemory();
-  return static_cast<std::size_t>(std::min<std::uint64_t>(256, (need + budget - 1) / budget));
+  return store::PartsFor(static_cast<std::uint64_t>(bytes) * 3, platform::WorkMemory());
 }
 
 }  // namespace

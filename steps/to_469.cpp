@@ -8,8 +8,15 @@
 //   code (10) | start date dd/mm/yyyy (10) | 240 month marks from the start month
 //
 // A mark "0" is a month with an open entry, "1" a month between open entries.
+//
+// Where the grid lines could outgrow the work budget, the codes are split
+// into parts by a hash of the code (folded): the open entries and the live
+// records of each part go to the disk, each part's grids are built and taken
+// on a list of their own (a code only ever meets its own line), and the lines
+// taken are merged back in record order.
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,6 +26,8 @@
 #include "platform/worklist.h"
 #include "steps/plumbing.h"
 #include "steps/steps.h"
+#include "platform/scratch.h"
+#include "store/spill.h"
 #include "text/cp1252.h"
 #include "text/fields.h"
 #include "text/numbers.h"
@@ -218,15 +227,15 @@ class OpenGrid {
   std::string marks_;  // kMarks characters
 };
 
-// Builds the grid lines from the open entries of F22.DAT. False when the file
-// could not be read.
-bool BuildGrids(platform::Ui& dlg, platform::WorkList& grids) {
+// Every open entry of F22.DAT to take(code, first month, months), in file
+// order. False when the file could not be read.
+template <class Take>
+bool ForEachOpenEntry(platform::Ui& dlg, Take take) {
   RecordReader in(files::kF22);
   if (!in) return false;
   const long entries = static_cast<long>(std::max<std::int64_t>(0, store::FileSize(files::kF22.name)) /
                                          static_cast<std::int64_t>(files::kF22.length));
   long shown = -1;
-  OpenGrid grid(grids);
   for (std::int64_t i = 0; in.Load(i); ++i) {
     if (in.deleted()) continue;
     text::CalendarDate date = text::ParseDate(in.Field(due_entry::kDate));
@@ -252,9 +261,8 @@ bool BuildGrids(platform::Ui& dlg, platform::WorkList& grids) {
       date.day = 1;
       date.month = 1;
     }
-    grid.Merge(text::Padded(in.Field(due_entry::kCode), kCodeWidth), date, static_cast<std::size_t>(period));
+    take(text::Padded(in.Field(due_entry::kCode), kCodeWidth), date, static_cast<std::size_t>(period));
   }
-  grid.Close();
   return true;
 }
 
@@ -320,20 +328,22 @@ constexpr Row kMember469[] = {
 };
 static_assert(RecordLength(kMember469) == files::kF10R4.length);
 
+// The code of a record as the grid lines are looked up by.
+std::string RecordCode(const LoadedRecord& rec) { return text::Padded(rec.Field(0, kCodeWidth), kCodeWidth); }
+
 // Writes F10R4.DAT anew with the grid and the kind number in every live
 // record; the old file becomes F10R4_469.BAK, or is deleted when that name is
 // taken. False when the new file could not be written (the old one stays).
-bool RewriteRecords(platform::Ui& dlg, platform::WorkList& kinds, platform::WorkList& grids) {
+// line(i, record, out) puts into `out` the grid line that live record i takes,
+// if any: a grid line serves the first record of its code only.
+template <class Line>
+bool RewriteRecords(platform::Ui& dlg, const platform::WorkList& kinds, Line line_of) {
   RecordReader in(files::kF10R4);
   if (!in) return false;
   if (store::IsReadOnly(files::kF10R4.name)) store::SetReadOnly(files::kF10R4.name, false);
   RecordWriter out(files::kF10R4.name, RecordWriter::Mode::kCreate);
   if (!out) return false;
-  // A grid line serves the first record of its code only. Lines are marked
-  // as taken rather than deleted: there is one line per code, so a later
-  // lookup of the code finds the taken line where it would find none, and
-  // the list is spared a delete per record.
-  std::vector<bool> taken(static_cast<std::size_t>(grids.Count()));
+  std::string found;
   for (std::int64_t i = 0; in.Load(i); ++i) {
     dlg.SetStatus(text::FormatInteger(static_cast<long>(i)));
     if (in.deleted()) {
@@ -343,10 +353,8 @@ bool RewriteRecords(platform::Ui& dlg, platform::WorkList& kinds, platform::Work
     const std::string_view period = in.Field(member435::kPeriodCode);
     std::string start;
     std::string marks;
-    const int at = grids.FindPrefix(text::Padded(in.Field(0, kCodeWidth), kCodeWidth), kCodeWidth);
-    if (at >= 0 && !taken[static_cast<std::size_t>(at)]) {
-      taken[static_cast<std::size_t>(at)] = true;
-      const std::string line = text::Padded(*grids.Get(at), kMarksAt + kMarks);
+    if (line_of(i, in, found)) {
+      const std::string line = text::Padded(found, kMarksAt + kMarks);
       start = line.substr(kCodeWidth, kDateWidth);
       marks = line.substr(kMarksAt, kMarks);
     } else {
@@ -361,6 +369,125 @@ bool RewriteRecords(platform::Ui& dlg, platform::WorkList& kinds, platform::Work
   }
   in.Close();
   return out.Close(files::kF10R4Backup.name);
+}
+
+// Hands each grid line of the list to the first record of its code. Lines
+// are marked as taken rather than deleted: there is one line per code, so a
+// later lookup of the code finds the taken line where it would find none,
+// and the list is spared a delete per record.
+class LineTaker {
+ public:
+  explicit LineTaker(const platform::WorkList& grids)
+      : grids_(grids), taken_(static_cast<std::size_t>(grids.Count())) {}
+  bool Take(std::string_view code, std::string& out) {
+    const int at = grids_.FindPrefix(code, kCodeWidth);
+    if (at < 0 || taken_[static_cast<std::size_t>(at)]) return false;
+    taken_[static_cast<std::size_t>(at)] = true;
+    out = *grids_.Get(at);
+    return true;
+  }
+
+ private:
+  const platform::WorkList& grids_;
+  std::vector<bool> taken_;
+};
+
+// The grids and the new records, all in one list B.
+struct GridOutcome {
+  bool have_entries = false;  // F22.DAT was read
+  bool stored = true;         // the records were written, if they were
+};
+
+GridOutcome GridsInOneList(platform::Ui& dlg, const platform::WorkList& kinds, platform::WorkList& grids) {
+  GridOutcome r;
+  {
+    OpenGrid grid(grids);
+    r.have_entries = ForEachOpenEntry(dlg, [&grid](const std::string& code, text::CalendarDate date, std::size_t span) {
+      grid.Merge(code, date, span);
+    });
+    grid.Close();
+  }
+  if (kinds.Count() > 0 || grids.Count() > 0) {
+    // The old file becomes the backup as the new one takes its name.
+    LineTaker lines(grids);
+    r.stored = RewriteRecords(dlg, kinds, [&lines](std::int64_t, const LoadedRecord& rec, std::string& out) {
+      return lines.Take(RecordCode(rec), out);
+    });
+  } else {
+    store::CopyFile(files::kF10R4.name, files::kF10R4Backup.name, /*fail_if_exists=*/true);
+  }
+  return r;
+}
+
+// The same, part by part (see the top of the file).
+GridOutcome GridsInParts(platform::Ui& dlg, const platform::WorkList& kinds, platform::WorkList& grids,
+                         std::size_t parts) {
+  const std::size_t block = std::clamp<std::size_t>(platform::WorkMemory() / (8 * parts), 256, 256 * 1024);
+  // Part p: open entries (code, date, months) in bucket p, live records
+  // (index, code) in bucket parts + p.
+  store::Buckets work(2 * parts, block);
+  std::string record;
+  GridOutcome r;
+  r.have_entries = ForEachOpenEntry(dlg, [&](const std::string& code, text::CalendarDate date, std::size_t span) {
+    record = code;
+    const int numbers[] = {date.year, date.month, date.day, static_cast<int>(span)};
+    record.append(reinterpret_cast<const char*>(numbers), sizeof numbers);
+    work.Put(store::PartOfKey(code, kCodeWidth, parts), record);
+  });
+  {
+    RecordReader in(files::kF10R4);
+    for (std::int64_t i = 0; in && in.Load(i); ++i) {
+      if (in.deleted()) continue;
+      const std::string code = RecordCode(in);
+      record.clear();
+      store::PutIndex(record, i);
+      record += code;
+      work.Put(parts + store::PartOfKey(code, kCodeWidth, parts), record);
+    }
+  }
+
+  store::PartResults taken(parts, block);
+  std::size_t lines = 0;
+  std::string_view w;
+  std::string line;
+  for (std::size_t p = 0; p < parts; ++p) {
+    grids.Reset();
+    {
+      OpenGrid grid(grids);
+      for (auto entries = work.Read(p); entries.Next(w);) {
+        int numbers[4];
+        std::memcpy(numbers, w.data() + kCodeWidth, sizeof numbers);
+        grid.Merge(w.substr(0, kCodeWidth), text::CalendarDate{numbers[0], numbers[2], numbers[1]},
+                   static_cast<std::size_t>(numbers[3]));
+      }
+      grid.Close();
+    }
+    work.Drop(p);
+    lines += static_cast<std::size_t>(grids.Count());
+    LineTaker taker(grids);
+    for (auto codes = work.Read(parts + p); codes.Next(w);) {
+      if (taker.Take(w.substr(store::kIndexBytes), line)) taken.Put(p, store::IndexAt(w), line);
+    }
+    work.Drop(parts + p);
+  }
+  grids.Reset();
+
+  if (kinds.Count() > 0 || lines > 0) {
+    r.stored = RewriteRecords(dlg, kinds, [&](std::int64_t i, const LoadedRecord& rec, std::string& out) {
+      return taken.Take(store::PartOfKey(RecordCode(rec), kCodeWidth, parts), i, out);
+    });
+  } else {
+    store::CopyFile(files::kF10R4.name, files::kF10R4Backup.name, /*fail_if_exists=*/true);
+  }
+  return r;
+}
+
+// Parts enough that the grid lines of one part fit the work budget: at most
+// a line for each open entry, a line taking up to about 330 bytes.
+std::size_t PartsForGrids() {
+  const std::int64_t entries = std::max<std::int64_t>(0, store::FileSize(files::kF22.name)) /
+                               static_cast<std::int64_t>(files::kF22.length);
+  return store::PartsFor(static_cast<std::uint64_t>(entries) * 330, platform::WorkMemory());
 }
 
 bool GuardOpen() {
@@ -385,14 +512,10 @@ void MigrateTo469(platform::Ui& dlg) {
   if (!CollectKinds(kinds)) return;
   if (kinds.Count() > 0) WriteKindTable(kinds);
 
-  const bool have_entries = BuildGrids(dlg, grids);
-  bool grids_stored = true;
-  if (kinds.Count() > 0 || grids.Count() > 0) {
-    // The old file becomes the backup as the new one takes its name.
-    grids_stored = RewriteRecords(dlg, kinds, grids);
-  } else {
-    store::CopyFile(files::kF10R4.name, files::kF10R4Backup.name, /*fail_if_exists=*/true);
-  }
+  const std::size_t parts = PartsForGrids();
+  const GridOutcome grids_done = parts > 1 ? GridsInParts(dlg, kinds, grids, parts) : GridsInOneList(dlg, kinds, grids);
+  const bool have_entries = grids_done.have_entries;
+  const bool grids_stored = grids_done.stored;
 
   // F22.DAT is replaced by the grids. It goes to F22.BAK; when that name is
   // taken it is deleted, but only once the grids are safely in F10R4.DAT.

@@ -1,9 +1,12 @@
 #include "store/spill.h"
 
+#include <algorithm>
+#include <array>
 #include <cstring>
 
 #include "store/changes.h"
 #include "text/cp1252.h"
+#include "text/fields.h"
 
 namespace store {
 
@@ -99,6 +102,59 @@ bool Buckets::Reader::Next(std::string_view& record) {
   if (rest_.size() - head < n) owner_->Damaged();
   record = rest_.substr(head, n);
   rest_.remove_prefix(head + n);
+  return true;
+}
+
+std::size_t PartOfKey(std::string_view key, std::size_t width, std::size_t parts) {
+  static const std::array<unsigned char, 256> fold = [] {
+    std::array<unsigned char, 256> t{};
+    for (int c = 0; c < 256; ++c) t[static_cast<std::size_t>(c)] = text::FoldCase(static_cast<unsigned char>(c));
+    return t;
+  }();
+  std::uint64_t h = 14695981039346656037ull;  // FNV-1a
+  for (std::size_t j = 0; j < width; ++j) {
+    const unsigned char c = j < key.size() ? fold[static_cast<unsigned char>(key[j])] : ' ';
+    h = (h ^ c) * 1099511628211ull;
+  }
+  return static_cast<std::size_t>(h % parts);
+}
+
+std::size_t PartsFor(std::uint64_t bytes, std::uint64_t budget) {
+  if (budget == 0) return 256;
+  return static_cast<std::size_t>(std::clamp<std::uint64_t>(bytes / budget + (bytes % budget != 0), 1, 256));
+}
+
+void PutIndex(std::string& out, std::int64_t index) {
+  for (int k = 0; k < 8; ++k) out += static_cast<char>((static_cast<std::uint64_t>(index) >> (8 * k)) & 0xFF);
+}
+
+std::int64_t IndexAt(std::string_view bytes) {
+  std::uint64_t i = 0;
+  for (std::size_t k = 0; k < kIndexBytes && k < bytes.size(); ++k) {
+    i |= std::uint64_t{static_cast<unsigned char>(bytes[k])} << (8 * k);
+  }
+  return static_cast<std::int64_t>(i);
+}
+
+void PartResults::Put(std::size_t part, std::int64_t index, std::string_view bytes) {
+  record_.clear();
+  PutIndex(record_, index);
+  record_ += bytes;
+  buckets_.Put(part, record_);
+}
+
+bool PartResults::Take(std::size_t part, std::int64_t index, std::string& out) {
+  if (next_.empty()) {
+    next_.reserve(buckets_.count());
+    for (std::size_t p = 0; p < buckets_.count(); ++p) {
+      next_.push_back(Next{buckets_.Read(p), false, {}});
+      next_.back().more = next_.back().reader.Next(next_.back().record);
+    }
+  }
+  Next& n = next_[part];
+  if (!n.more || IndexAt(n.record) != index) return false;
+  out.assign(n.record.substr(kIndexBytes));
+  n.more = n.reader.Next(n.record);
   return true;
 }
 

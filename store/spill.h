@@ -74,4 +74,39 @@ class Buckets {
   platform::ScratchFile scratch_;
 };
 
+// Work split into parts by key: a hash of the key's first `width`
+// characters, folded and padded with spaces, so that keys equal without
+// regard to case (as the work lists compare them) fall in one part.
+std::size_t PartOfKey(std::string_view key, std::size_t width, std::size_t parts);
+// Parts enough that work of `bytes` in memory fits `budget` bytes a part: at
+// least one, at most 256.
+std::size_t PartsFor(std::uint64_t bytes, std::uint64_t budget);
+
+// The results of work done part by part, each a record's index and its
+// bytes, put in record order within each part; read back in record order
+// across all parts, while the records are walked once more.
+class PartResults {
+ public:
+  PartResults(std::size_t parts, std::size_t block) : buckets_(parts, block) {}
+  void Put(std::size_t part, std::int64_t index, std::string_view bytes);
+  // Once all are put: the bytes for record `index`, of part `part`, into
+  // `out`; false when that record has none. Records are asked in order.
+  bool Take(std::size_t part, std::int64_t index, std::string& out);
+
+ private:
+  struct Next {
+    Buckets::Reader reader;
+    bool more;
+    std::string_view record;
+  };
+  Buckets buckets_;
+  std::vector<Next> next_;  // one per part, once reading began
+  std::string record_;
+};
+
+// A record's index as 8 bytes before its data in a work record.
+void PutIndex(std::string& out, std::int64_t index);
+std::int64_t IndexAt(std::string_view bytes);
+inline constexpr std::size_t kIndexBytes = 8;
+
 }  // namespace store
