@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -81,12 +82,19 @@ std::string_view PeriodWord(long period) {
   }
 }
 
-// Reads the kinds of all live records with a period and a value into list A.
-bool CollectKinds(platform::WorkList& kinds) {
+// Reads the kinds of all live records with a period and a value into list A
+// (up to a record that ends before the period); every live record goes to
+// each_live(i, record) as well.
+template <class EachLive>
+bool CollectKinds(platform::WorkList& kinds, EachLive each_live) {
   RecordReader in(files::kF10R4);
   if (!in) return false;
-  for (std::int64_t i = 0; in.Load(i) && in.bytes().size() > member435::kPeriodCode.offset; ++i) {
+  bool kinds_end = false;
+  for (std::int64_t i = 0; in.Load(i); ++i) {
+    kinds_end = kinds_end || in.bytes().size() <= member435::kPeriodCode.offset;
     if (in.deleted()) continue;
+    each_live(i, static_cast<const LoadedRecord&>(in));
+    if (kinds_end) continue;
     std::string_view period = in.Field(member435::kPeriodCode);
     std::string_view value = in.Field(member435::kValue);
     if (text::ParseLong(period) <= 0 || text::ParseDecimal(value) <= 0) continue;
@@ -419,68 +427,78 @@ GridOutcome GridsInOneList(platform::Ui& dlg, const platform::WorkList& kinds, p
   return r;
 }
 
-// The same, part by part (see the top of the file).
-GridOutcome GridsInParts(platform::Ui& dlg, const platform::WorkList& kinds, platform::WorkList& grids,
-                         std::size_t parts) {
-  const std::size_t block = std::clamp<std::size_t>(platform::WorkMemory() / (8 * parts), 256, 256 * 1024);
+// The same, part by part (see the top of the file). The live records come
+// first, from the walk that collects the kinds.
+class GridsInParts {
+ public:
+  explicit GridsInParts(std::size_t parts)
+      : parts_(parts),
+        block_(std::clamp<std::size_t>(platform::WorkMemory() / (8 * parts), 256, 256 * 1024)),
+        work_(2 * parts, block_) {}
+
   // Part p: open entries (code, date, months) in bucket p, live records
   // (index, code) in bucket parts + p.
-  store::Buckets work(2 * parts, block);
-  std::string record;
-  GridOutcome r;
-  r.have_entries = ForEachOpenEntry(dlg, [&](const std::string& code, text::CalendarDate date, std::size_t span) {
-    record = code;
-    const int numbers[] = {date.year, date.month, date.day, static_cast<int>(span)};
-    record.append(reinterpret_cast<const char*>(numbers), sizeof numbers);
-    work.Put(store::PartOfKey(code, kCodeWidth, parts), record);
-  });
-  {
-    RecordReader in(files::kF10R4);
-    for (std::int64_t i = 0; in && in.Load(i); ++i) {
-      if (in.deleted()) continue;
-      const std::string code = RecordCode(in);
-      record.clear();
-      store::PutIndex(record, i);
-      record += code;
-      work.Put(parts + store::PartOfKey(code, kCodeWidth, parts), record);
-    }
+  void AddRecord(std::int64_t i, const LoadedRecord& rec) {
+    const std::string code = RecordCode(rec);
+    record_.clear();
+    store::PutIndex(record_, i);
+    record_ += code;
+    work_.Put(parts_ + PartOf(code), record_);
   }
 
-  store::PartResults taken(parts, block);
-  std::size_t lines = 0;
-  std::string_view w;
-  std::string line;
-  for (std::size_t p = 0; p < parts; ++p) {
-    grids.Reset();
-    {
-      OpenGrid grid(grids);
-      for (auto entries = work.Read(p); entries.Next(w);) {
-        int numbers[4];
-        std::memcpy(numbers, w.data() + kCodeWidth, sizeof numbers);
-        grid.Merge(w.substr(0, kCodeWidth), text::CalendarDate{numbers[0], numbers[2], numbers[1]},
-                   static_cast<std::size_t>(numbers[3]));
-      }
-      grid.Close();
-    }
-    work.Drop(p);
-    lines += static_cast<std::size_t>(grids.Count());
-    LineTaker taker(grids);
-    for (auto codes = work.Read(parts + p); codes.Next(w);) {
-      if (taker.Take(w.substr(store::kIndexBytes), line)) taken.Put(p, store::IndexAt(w), line);
-    }
-    work.Drop(parts + p);
-  }
-  grids.Reset();
-
-  if (kinds.Count() > 0 || lines > 0) {
-    r.stored = RewriteRecords(dlg, kinds, [&](std::int64_t i, const LoadedRecord& rec, std::string& out) {
-      return taken.Take(store::PartOfKey(RecordCode(rec), kCodeWidth, parts), i, out);
+  GridOutcome Finish(platform::Ui& dlg, const platform::WorkList& kinds, platform::WorkList& grids) {
+    GridOutcome r;
+    r.have_entries = ForEachOpenEntry(dlg, [&](const std::string& code, text::CalendarDate date, std::size_t span) {
+      record_ = code;
+      const int numbers[] = {date.year, date.month, date.day, static_cast<int>(span)};
+      record_.append(reinterpret_cast<const char*>(numbers), sizeof numbers);
+      work_.Put(PartOf(code), record_);
     });
-  } else {
-    store::CopyFile(files::kF10R4.name, files::kF10R4Backup.name, /*fail_if_exists=*/true);
+
+    store::PartResults taken(parts_, block_);
+    std::size_t lines = 0;
+    std::string_view w;
+    std::string line;
+    for (std::size_t p = 0; p < parts_; ++p) {
+      grids.Reset();
+      {
+        OpenGrid grid(grids);
+        for (auto entries = work_.Read(p); entries.Next(w);) {
+          int numbers[4];
+          std::memcpy(numbers, w.data() + kCodeWidth, sizeof numbers);
+          grid.Merge(w.substr(0, kCodeWidth), text::CalendarDate{numbers[0], numbers[2], numbers[1]},
+                     static_cast<std::size_t>(numbers[3]));
+        }
+        grid.Close();
+      }
+      work_.Drop(p);
+      lines += static_cast<std::size_t>(grids.Count());
+      LineTaker taker(grids);
+      for (auto codes = work_.Read(parts_ + p); codes.Next(w);) {
+        if (taker.Take(w.substr(store::kIndexBytes), line)) taken.Put(p, store::IndexAt(w), line);
+      }
+      work_.Drop(parts_ + p);
+    }
+    grids.Reset();
+
+    if (kinds.Count() > 0 || lines > 0) {
+      r.stored = RewriteRecords(dlg, kinds, [&](std::int64_t i, const LoadedRecord& rec, std::string& out) {
+        return taken.Take(PartOf(RecordCode(rec)), i, out);
+      });
+    } else {
+      store::CopyFile(files::kF10R4.name, files::kF10R4Backup.name, /*fail_if_exists=*/true);
+    }
+    return r;
   }
-  return r;
-}
+
+ private:
+  std::size_t PartOf(std::string_view code) const { return store::PartOfKey(code, kCodeWidth, parts_); }
+
+  std::size_t parts_;
+  std::size_t block_;
+  store::Buckets work_;
+  std::string record_;
+};
 
 // Parts enough that the grid lines of one part fit the work budget: at most
 // a line for each open entry, a line taking up to about 330 bytes.
@@ -509,11 +527,17 @@ void MigrateTo469(platform::Ui& dlg) {
   grids.Reset();
   if (!GuardOpen()) return;
 
-  if (!CollectKinds(kinds)) return;
+  const std::size_t parts = PartsForGrids();
+  std::optional<GridsInParts> split;
+  if (parts > 1) split.emplace(parts);
+  if (!CollectKinds(kinds, [&split](std::int64_t i, const LoadedRecord& rec) {
+        if (split) split->AddRecord(i, rec);
+      })) {
+    return;
+  }
   if (kinds.Count() > 0) WriteKindTable(kinds);
 
-  const std::size_t parts = PartsForGrids();
-  const GridOutcome grids_done = parts > 1 ? GridsInParts(dlg, kinds, grids, parts) : GridsInOneList(dlg, kinds, grids);
+  const GridOutcome grids_done = split ? split->Finish(dlg, kinds, grids) : GridsInOneList(dlg, kinds, grids);
   const bool have_entries = grids_done.have_entries;
   const bool grids_stored = grids_done.stored;
 
