@@ -1,0 +1,105 @@
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "platform/scratch.h"
+#include "store/changes.h"
+#include "store/spill.h"
+#include "tests/support/sandbox.h"
+
+namespace {
+
+class BucketsTest : public vektest::SandboxTest {};
+
+// Records around the one-byte length limit and past a block, put into three
+// buckets in turn, come back bucket by bucket as they were put.
+TEST_F(BucketsTest, RecordsComeBackInOrderAcrossBlocks) {
+  const std::vector<std::size_t> sizes = {0, 1, 254, 255, 256, 1000, 70000, 3};
+  store::Buckets b(3, 512);
+  std::vector<std::vector<std::string>> put(3);
+  int n = 0;
+  for (int round = 0; round < 4; ++round) {
+    for (std::size_t size : sizes) {
+      const std::size_t bucket = static_cast<std::size_t>(n) % 3;
+      std::string r(size, static_cast<char>('a' + n % 26));
+      if (!r.empty()) r[0] = static_cast<char>(n);
+      b.Put(bucket, r);
+      put[bucket].push_back(r);
+      ++n;
+    }
+  }
+  EXPECT_GT(b.spilled(), 0);
+  // The scratch file has no name: the temporary folder shows nothing.
+  EXPECT_TRUE(std::filesystem::is_empty(box.temp));
+  for (std::size_t bucket = 0; bucket < 3; ++bucket) {
+    std::vector<std::string> got;
+    std::string_view r;
+    for (auto reader = b.Read(bucket); reader.Next(r);) got.emplace_back(r);
+    EXPECT_EQ(got, put[bucket]) << bucket;
+  }
+}
+
+// Small work never touches the disk, so it needs no temporary folder.
+TEST_F(BucketsTest, WorkBelowABlockStaysInMemory) {
+  std::filesystem::remove_all(box.temp);
+  store::Buckets b(2, 1 << 16);
+  b.Put(1, "one");
+  b.Put(1, "two");
+  EXPECT_EQ(b.spilled(), 0);
+  std::string_view r;
+  auto reader = b.Read(1);
+  ASSERT_TRUE(reader.Next(r));
+  EXPECT_EQ(r, "one");
+  ASSERT_TRUE(reader.Next(r));
+  EXPECT_EQ(r, "two");
+  EXPECT_FALSE(reader.Next(r));
+  EXPECT_FALSE(b.Read(0).Next(r));
+}
+
+TEST_F(BucketsTest, AMissingTemporaryFolderFailsTheFirstBlock) {
+  std::filesystem::remove_all(box.temp);
+  store::Buckets b(1, 16);
+  try {
+    b.Put(0, std::string(20, 'x'));
+    FAIL() << "no error";
+  } catch (const store::FileError& e) {
+    EXPECT_EQ(e.action(), store::FileError::Action::kWrite);
+    EXPECT_EQ(e.error().kind, platform::ErrorKind::kMissing);
+  }
+}
+
+// Results of parts come back in record order, each for its record only.
+TEST_F(BucketsTest, PartResultsAreTakenInRecordOrder) {
+  store::PartResults results(2, 8);
+  results.Put(0, 0, "zero");
+  results.Put(0, 5, "five");
+  results.Put(1, 2, "two");
+  results.Put(1, 3, "");
+  std::string out;
+  EXPECT_TRUE(results.Take(0, 0, out));
+  EXPECT_EQ(out, "zero");
+  EXPECT_FALSE(results.Take(1, 1, out));
+  EXPECT_TRUE(results.Take(1, 2, out));
+  EXPECT_EQ(out, "two");
+  EXPECT_TRUE(results.Take(1, 3, out));
+  EXPECT_EQ(out, "");
+  EXPECT_FALSE(results.Take(0, 4, out));
+  EXPECT_TRUE(results.Take(0, 5, out));
+  EXPECT_EQ(out, "five");
+  EXPECT_FALSE(results.Take(0, 6, out));
+}
+
+TEST(PartOfKeyTest, KeysEqualWithoutRegardToCaseShareAPart) {
+  for (std::size_t parts : {1u, 7u, 256u}) {
+    EXPECT_EQ(store::PartOfKey("Alves \xC9rica", 17, parts), store::PartOfKey("ALVES \xE9RICA      ", 17, parts));
+    // Only the first `width` characters count, padded with spaces.
+    EXPECT_EQ(store::PartOfKey("ABC", 5, parts), store::PartOfKey("abc  xyz", 5, parts));
+    EXPECT_LT(store::PartOfKey("anything", 17, parts), parts);
+  }
+  EXPECT_EQ(store::PartsFor(0, 100), 1u);
+  EXPECT_EQ(store::PartsFor(100, 100), 1u);
+  EXPECT_EQ(store::PartsFor(101, 100), 2u);
+  EXPECT_EQ(store::PartsFor(1u << 30, 1), 256u);
+}
+
+}  // namespace
