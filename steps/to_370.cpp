@@ -332,7 +332,17 @@ std::string_view HistoryOf(const platform::WorkList& list, std::string_view reco
   return entry.size() > kKey ? std::string_view(entry).substr(kKey, kHistory - kKey) : std::string_view();
 }
 
-// Every unit of the yearly files, year by year, to take(unit, year text).
+// The year as an entry begins with it: "%4d".
+std::string_view YearText(int year) {
+  static const std::array<std::string, kLastYear - kFirstYear + 1> texts = [] {
+    std::array<std::string, kLastYear - kFirstYear + 1> t;
+    for (int y = kFirstYear; y <= kLastYear; ++y) t[static_cast<std::size_t>(y - kFirstYear)] = Format("%4d", y);
+    return t;
+  }();
+  return texts[static_cast<std::size_t>(year - kFirstYear)];
+}
+
+// Every unit of the yearly files, year by year, to take(unit, year).
 template <class Take>
 void ForEachUnit(platform::Ui& dlg, Take take) {
   std::string unit;
@@ -340,8 +350,7 @@ void ForEachUnit(platform::Ui& dlg, Take take) {
     const std::string path = Format("Reg\\rm%d.dat", year);
     platform::Stream in = store::OpenExisting(path, "rt");
     if (in) {
-      const std::string year_text = Format("%4d", year);
-      while (in.ReadText(unit, kUnit)) take(std::string_view(unit), std::string_view(year_text));
+      while (in.ReadText(unit, kUnit)) take(std::string_view(unit), year);
       FailOnReadError(in, path);
     }
     ShowNumber(dlg, year);
@@ -378,8 +387,8 @@ bool CollectAndMerge(platform::Ui& dlg, platform::WorkList& list) {
   bool ok = true;
   std::string entry;
   list.Reset();
-  ForEachUnit(dlg, [&](std::string_view unit, std::string_view year_text) {
-    if (!CollectUnit(list, unit, year_text, entry)) ok = false;
+  ForEachUnit(dlg, [&](std::string_view unit, int year) {
+    if (!CollectUnit(list, unit, YearText(year), entry)) ok = false;
   });
   dlg.SetStatus("Convertendo 3.70");
   MergeHistory(dlg, [&list](std::int64_t, std::string_view record) { return HistoryOf(list, record); });
@@ -387,8 +396,6 @@ bool CollectAndMerge(platform::Ui& dlg, platform::WorkList& list) {
 }
 
 std::size_t PartOf(std::string_view key, std::size_t parts) { return store::PartOfKey(key, kEntryKey, parts); }
-
-constexpr std::size_t kYearBytes = 4;
 
 // Part by part: the units and the record keys of each part go to the disk,
 // then each part is collected on its own list and its histories found; the
@@ -399,8 +406,8 @@ bool CollectAndMergeInParts(platform::Ui& dlg, platform::WorkList& list, std::si
   // characters) of the records in bucket parts + p.
   store::Buckets work(2 * parts, block);
   std::string record;
-  ForEachUnit(dlg, [&](std::string_view unit, std::string_view year_text) {
-    record.assign(year_text);
+  ForEachUnit(dlg, [&](std::string_view unit, int year) {
+    record.assign(1, static_cast<char>(year - kFirstYear));
     record += unit;
     work.Put(PartOf(unit, parts), record);
   });
@@ -422,7 +429,7 @@ bool CollectAndMergeInParts(platform::Ui& dlg, platform::WorkList& list, std::si
   for (std::size_t p = 0; p < parts; ++p) {
     list.Reset();
     for (auto units = work.Read(p); units.Next(r);) {
-      if (!CollectUnit(list, r.substr(kYearBytes), r.substr(0, kYearBytes), entry)) ok = false;
+      if (!CollectUnit(list, r.substr(1), YearText(kFirstYear + static_cast<unsigned char>(r[0])), entry)) ok = false;
     }
     work.Drop(p);
     for (auto keys = work.Read(parts + p); keys.Next(r);) {

@@ -16,7 +16,6 @@
 // taken are merged back in record order.
 #include <algorithm>
 #include <cstdint>
-#include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -427,6 +426,27 @@ GridOutcome GridsInOneList(platform::Ui& dlg, const platform::WorkList& kinds, p
   return r;
 }
 
+// An open entry's month and span in five bytes: the year (1990 to 9999) in
+// two, the month (1 to 12), the day (two digits read as a number, -9 to 99)
+// and the span (1 to 12) in one each.
+void PutEntry(std::string& out, const text::CalendarDate& date, std::size_t span) {
+  out += static_cast<char>(date.year & 0xFF);
+  out += static_cast<char>(date.year >> 8);
+  out += static_cast<char>(date.month);
+  out += static_cast<char>(static_cast<signed char>(date.day));
+  out += static_cast<char>(span);
+}
+
+text::CalendarDate EntryAt(std::string_view bytes, std::size_t& span) {
+  const auto byte = [bytes](std::size_t k) { return static_cast<unsigned char>(bytes[k]); };
+  text::CalendarDate date;
+  date.year = byte(0) | byte(1) << 8;
+  date.month = byte(2);
+  date.day = static_cast<signed char>(bytes[3]);
+  span = byte(4);
+  return date;
+}
+
 // The same, part by part (see the top of the file). The live records come
 // first, from the walk that collects the kinds.
 class GridsInParts {
@@ -450,8 +470,7 @@ class GridsInParts {
     GridOutcome r;
     r.have_entries = ForEachOpenEntry(dlg, [&](const std::string& code, text::CalendarDate date, std::size_t span) {
       record_ = code;
-      const int numbers[] = {date.year, date.month, date.day, static_cast<int>(span)};
-      record_.append(reinterpret_cast<const char*>(numbers), sizeof numbers);
+      PutEntry(record_, date, span);
       work_.Put(PartOf(code), record_);
     });
 
@@ -464,10 +483,9 @@ class GridsInParts {
       {
         OpenGrid grid(grids);
         for (auto entries = work_.Read(p); entries.Next(w);) {
-          int numbers[4];
-          std::memcpy(numbers, w.data() + kCodeWidth, sizeof numbers);
-          grid.Merge(w.substr(0, kCodeWidth), text::CalendarDate{numbers[0], numbers[2], numbers[1]},
-                     static_cast<std::size_t>(numbers[3]));
+          std::size_t span = 0;
+          const text::CalendarDate date = EntryAt(w.substr(kCodeWidth), span);
+          grid.Merge(w.substr(0, kCodeWidth), date, span);
         }
         grid.Close();
       }
