@@ -126,27 +126,36 @@ struct UnitShapes {
 // from one file to the next.
 class KeyOrder {
  public:
-  // A unit read, in file order.
-  void Add(std::string_view unit) {
+  KeyOrder() : budget_(platform::WorkMemory()) {}
+
+  // A unit read, in file order, with its key (made with MakeSortKey(unit, 0)).
+  void Add(std::string_view unit, SortKey key) {
     if (keys_.capacity() == 0) {
       // Room for the budget at once: pages are taken only as they are
       // filled, and the buffers never move to grow.
-      units_.reserve(platform::WorkMemory());
-      keys_.reserve(platform::WorkMemory() / sizeof(SortKey) + 1);
+      units_.reserve(budget_);
+      keys_.reserve(budget_ / sizeof(SortKey) + 1);
     }
-    if (!keys_.empty() && units_.size() + (keys_.size() + 1) * sizeof(SortKey) > platform::WorkMemory()) SpillRun();
-    keys_.push_back(MakeSortKey(unit, units_.size()));
+    if (!keys_.empty() && units_.size() + (keys_.size() + 1) * sizeof(SortKey) > budget_) SpillRun();
+    key.unit = static_cast<std::uint64_t>(units_.size()) << 8 | unit.size();
+    keys_.push_back(key);
     units_ += unit;
   }
   // The kept units to `take`, in key order.
   template <class Take>
   void Emit(Take take) {
+    KeepLastOfEachKey();
     if (runs_) {
-      SpillRun();
       Merge(take);
     } else {
-      SortInMemory(take);
+      for (std::size_t k = 0; k < keys_.size(); ++k) {
+        // The units are taken in key order, all over the buffer: ask for the
+        // memory of one a few places ahead while this one is written.
+        if (k + 8 < keys_.size()) __builtin_prefetch(UnitText(keys_[k + 8]).data());
+        take(UnitText(keys_[k]));
+      }
     }
+    Reset();
   }
   void Reset() {
     units_.clear();
@@ -159,48 +168,60 @@ class KeyOrder {
     return std::string_view(units_).substr(static_cast<std::size_t>(k.unit >> 8), k.unit & 0xFF);
   }
 
-  // The units in hand sorted; the last of each key to `take`.
-  template <class Take>
-  void SortInMemory(Take take) {
+  // The units in hand sorted, the last of each key only.
+  void KeepLastOfEachKey() {
     std::sort(keys_.begin(), keys_.end());
+    std::size_t kept = 0;
     for (std::size_t k = 0; k < keys_.size(); ++k) {
-      // The units are taken in key order, all over the buffer: ask for the
-      // memory of one a few places ahead while this one is written.
-      if (k + 8 < keys_.size()) __builtin_prefetch(UnitText(keys_[k + 8]).data());
-      if (k + 1 == keys_.size() || !keys_[k].SameKey(keys_[k + 1])) take(UnitText(keys_[k]));
+      if (k + 1 == keys_.size() || !keys_[k].SameKey(keys_[k + 1])) keys_[kept++] = keys_[k];
     }
-    units_.clear();
-    keys_.clear();
+    keys_.resize(kept);
   }
 
   // The units in hand become a sorted run on the disk. Within a run the last
   // unit of a key is all that can count.
   void SpillRun() {
-    if (!runs_) runs_.emplace(0, std::clamp<std::size_t>(platform::WorkMemory() / 8, 256, kRunBlock));
+    if (!runs_) runs_.emplace(0, std::clamp<std::size_t>(budget_ / 8, 256, kRunBlock));
     const std::size_t run = runs_->Add();
-    SortInMemory([&](std::string_view unit) { runs_->Put(run, unit); });
+    KeepLastOfEachKey();
+    for (std::size_t k = 0; k < keys_.size(); ++k) {
+      if (k + 8 < keys_.size()) __builtin_prefetch(UnitText(keys_[k + 8]).data());
+      runs_->Put(run, UnitText(keys_[k]));
+    }
+    units_.clear();
+    keys_.clear();
   }
 
-  // The runs merged: of one key, the unit of the latest run is the last.
+  // The runs and the units in hand (the latest run) merged: of one key, the
+  // unit of the latest run is the last.
   template <class Take>
   void Merge(Take take) {
     struct Head {
       SortKey key;  // .unit: the run, so that equal keys come in run order
       std::string_view unit;
     };
+    const std::size_t in_hand = runs_->count();
+    std::size_t next_in_hand = 0;
     std::vector<store::Buckets::Reader> readers;
     std::vector<Head> heads;
     auto later = [](const Head& a, const Head& b) { return b.key < a.key; };
     auto advance = [&](std::size_t run) {
       std::string_view unit;
-      if (!readers[run].Next(unit)) return;
-      SortKey key = MakeSortKey(unit, 0);
+      SortKey key;
+      if (run == in_hand) {
+        if (next_in_hand == keys_.size()) return;
+        key = keys_[next_in_hand++];
+        unit = UnitText(key);
+      } else {
+        if (!readers[run].Next(unit)) return;
+        key = MakeSortKey(unit, 0);
+      }
       key.unit = run;
       heads.push_back(Head{key, unit});
       std::push_heap(heads.begin(), heads.end(), later);
     };
-    for (std::size_t run = 0; run < runs_->count(); ++run) readers.push_back(runs_->Read(run));
-    for (std::size_t run = 0; run < readers.size(); ++run) advance(run);
+    for (std::size_t run = 0; run < in_hand; ++run) readers.push_back(runs_->Read(run));
+    for (std::size_t run = 0; run <= in_hand; ++run) advance(run);
     std::string held;  // the last unit so far of the key in hand
     SortKey held_key;
     bool holding = false;
@@ -215,13 +236,13 @@ class KeyOrder {
       advance(static_cast<std::size_t>(h.key.unit));
     }
     if (holding) take(std::string_view(held));
-    runs_.reset();
   }
 
   static constexpr std::size_t kRunBlock = std::size_t{64} << 10;
   std::string units_;  // the units in hand, one after another
   std::vector<SortKey> keys_;
   std::optional<store::Buckets> runs_;
+  std::size_t budget_;
 };
 
 // Rewrites one yearly file sorted by key, keeping for each key the unit that
@@ -250,7 +271,7 @@ bool CleanYearlyFile(const std::string& path, KeyOrder& order) {
     if (units > 0 && largest < last) largest = last;
     last = MakeSortKey(unit, 0);
     ++units;
-    order.Add(unit);
+    order.Add(unit, last);
   }
   FailOnReadError(in, path);
   // Units that do not all have one shape were shifted by a stray line end:
