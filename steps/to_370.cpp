@@ -423,7 +423,7 @@ std::size_t PartOf(std::string_view key, std::size_t parts) { return store::Part
 // histories, in record order within each part, are merged into F10r3.dat.
 bool CollectAndMergeInParts(platform::Ui& dlg, platform::WorkList& list, std::size_t parts) {
   const std::size_t block = std::clamp<std::size_t>(platform::WorkMemory() / (8 * parts), 256, 256 * 1024);
-  // Part p: units (year text, unit) in bucket p, keys (index, first 18
+  // Part p: units (year less 1960 in a byte, unit) in bucket p, keys (index, first 18
   // characters) of the records in bucket parts + p.
   store::Buckets work(2 * parts, block);
   std::string record;
