@@ -341,10 +341,11 @@ std::string RecordCode(const LoadedRecord& rec) { return text::Padded(rec.Field(
 // Writes F10R4.DAT anew with the grid and the kind number in every live
 // record; the old file becomes F10R4_469.BAK, or is deleted when that name is
 // taken. False when the new file could not be written (the old one stays).
-// line(i, record, out) puts into `out` the grid line that live record i takes,
-// if any: a grid line serves the first record of its code only.
-template <class Line>
-bool RewriteRecords(platform::Ui& dlg, const platform::WorkList& kinds, Line line_of) {
+// grid(i, record, out) puts into `out` the grid fields (GridFields) of the
+// line that live record i takes, if any: a grid line serves the first record
+// of its code only.
+template <class Grid>
+bool RewriteRecords(platform::Ui& dlg, const platform::WorkList& kinds, Grid grid_of) {
   RecordReader in(files::kF10R4);
   if (!in) return false;
   if (store::IsReadOnly(files::kF10R4.name)) store::SetReadOnly(files::kF10R4.name, false);
@@ -358,18 +359,13 @@ bool RewriteRecords(platform::Ui& dlg, const platform::WorkList& kinds, Line lin
       continue;
     }
     const std::string_view period = in.Field(member435::kPeriodCode);
-    std::string start;
-    std::string marks;
-    if (line_of(i, in, found)) {
-      const std::string line = text::Padded(found, kMarksAt + kMarks);
-      start = line.substr(kCodeWidth, kDateWidth);
-      marks = line.substr(kMarksAt, kMarks);
-    } else {
-      start = EmptyGridStart(in, text::ParseLong(period));
+    if (!grid_of(i, in, found)) {
+      found = text::Padded(EmptyGridStart(in, text::ParseLong(period)), kDateWidth) + PackMarks("");
     }
+    const std::string_view start = std::string_view(found).substr(0, kDateWidth);
+    const std::string_view packed = std::string_view(found).substr(kDateWidth);
     // A record cut short is completed with spaces, so that the file keeps
     // its layout.
-    const std::string packed = PackMarks(marks);
     const std::string kind = text::FormatInteger(KindNumber(kinds, period, in.Field(member435::kValue)), 3);
     const std::string_view values[] = {start, packed, kind};
     PutRows(out, in, kMember469, values);
@@ -378,10 +374,17 @@ bool RewriteRecords(platform::Ui& dlg, const platform::WorkList& kinds, Line lin
   return out.Close(files::kF10R4Backup.name);
 }
 
-// Hands each grid line of the list to the first record of its code. Lines
-// are marked as taken rather than deleted: there is one line per code, so a
-// later lookup of the code finds the taken line where it would find none,
-// and the list is spared a delete per record.
+// A record's grid fields from its grid line: the start date, then the marks
+// packed.
+std::string GridFields(const std::string& line) {
+  const std::string padded = text::Padded(line, kMarksAt + kMarks);
+  return padded.substr(kCodeWidth, kDateWidth) + PackMarks(std::string_view(padded).substr(kMarksAt, kMarks));
+}
+
+// Hands each grid line of the list, as grid fields, to the first record of
+// its code. Lines are marked as taken rather than deleted: there is one line
+// per code, so a later lookup of the code finds the taken line where it would
+// find none, and the list is spared a delete per record.
 class LineTaker {
  public:
   explicit LineTaker(const platform::WorkList& grids)
@@ -390,7 +393,7 @@ class LineTaker {
     const int at = grids_.FindPrefix(code, kCodeWidth);
     if (at < 0 || taken_[static_cast<std::size_t>(at)]) return false;
     taken_[static_cast<std::size_t>(at)] = true;
-    out = *grids_.Get(at);
+    out = GridFields(*grids_.Get(at));
     return true;
   }
 
