@@ -25,7 +25,8 @@
 # The steps count whole MB, rounded down, so small sizes read a little low.
 #
 # BASELINE=OTHER_BUILD_DIR also converts each copy with that build's program
-# (the same way, in the same run) and prints its time beside this one's.
+# (the same way, in the same run; every second run the baseline goes first)
+# and prints its time beside this one's.
 #
 # Before each timed command the written data goes to disk and, where the
 # script may (as root), the page cache is emptied, so that every command
@@ -96,6 +97,15 @@ convert_timed() {
   cat "$work/rss-one" >>"$4"
 }
 
+# The same copy converted by the baseline's program.
+convert_baseline() {
+  rm -rf "$run" "$run.tmp"
+  cp -a "$src" "$run"
+  convert_timed "$baseline/vekconv" "$run" "$work/base" "$work/base-rss"
+  base_out=$(du -sb "$run/Zelk" "$run.tmp" | awk '{ s += $1 } END { print s }')
+  write_amp "$work/err" "$base_out" >>"$work/base-amp"
+}
+
 printf '%10s %6s %10s %6s %5s %10s %10s %10s %8s %8s %12s %9s\n' members shape bytes files runs convert_s floor_s \
   cp_in_s ratio base_s peak_rss_mb write_amp
 declare -A prev prev_n
@@ -112,6 +122,9 @@ for n in "${sizes[@]}"; do
     : >"$work/amp" ; : >"$work/base-amp"
     for ((r = 1; r <= runs; r++)); do
       run="$work/run-$n"
+      # With a baseline, every second run converts with the baseline first,
+      # so that neither program always follows the same work on the disk.
+      if [ -n "$baseline" ] && ((r % 2 == 0)); then convert_baseline; fi
       rm -rf "$run" "$run.tmp" "$work/out"
       settle
       start=$(now)
@@ -137,13 +150,7 @@ for n in "${sizes[@]}"; do
       awk "BEGIN { print $end - $start }" >>"$work/floor"
       rm -rf "$work/out"
 
-      if [ -n "$baseline" ]; then
-        rm -rf "$run" "$run.tmp"
-        cp -a "$src" "$run"
-        convert_timed "$baseline/vekconv" "$run" "$work/base" "$work/base-rss"
-        base_out=$(du -sb "$run/Zelk" "$run.tmp" | awk '{ s += $1 } END { print s }')
-        write_amp "$work/err" "$base_out" >>"$work/base-amp"
-      fi
+      if [ -n "$baseline" ] && ((r % 2 == 1)); then convert_baseline; fi
     done
     rm -rf "$work/run-$n" "$work/run-$n.tmp" "$src"
     conv_s=$(median <"$work/conv")
