@@ -402,12 +402,13 @@ class LineTaker {
   std::vector<bool> taken_;
 };
 
-// The grids and the new records, all in one list B.
+// What became of the grids.
 struct GridOutcome {
   bool have_entries = false;  // F22.DAT was read
   bool stored = true;         // the records were written, if they were
 };
 
+// The grids and the new records, all in one list B.
 GridOutcome GridsInOneList(platform::Ui& dlg, const platform::WorkList& kinds, platform::WorkList& grids) {
   GridOutcome r;
   {
