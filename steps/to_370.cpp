@@ -422,7 +422,7 @@ std::size_t PartOf(std::string_view key, std::size_t parts) { return store::Part
 // then each part is collected on its own list and its histories found; the
 // histories, in record order within each part, are merged into F10r3.dat.
 bool CollectAndMergeInParts(platform::Ui& dlg, platform::WorkList& list, std::size_t parts) {
-  const std::size_t block = std::clamp<std::size_t>(platform::WorkMemory() / (8 * parts), 256, 256 * 1024);
+  const std::size_t block = store::BlockFor(parts);
   // Part p: units (year less 1960 in a byte, unit) in bucket p, keys (index, first 18
   // characters) of the records in bucket parts + p.
   store::Buckets work(2 * parts, block);
@@ -436,10 +436,7 @@ bool CollectAndMergeInParts(platform::Ui& dlg, platform::WorkList& list, std::si
     RecordReader in(store::files::kF10R2);
     for (std::int64_t i = 0; in && in.Load(i); ++i) {
       const std::string_view key = in.bytes().substr(0, kKey);
-      record.clear();
-      store::PutIndex(record, i);
-      record += key;
-      work.Put(parts + PartOf(key, parts), record);
+      work.Put(parts + PartOf(key, parts), i, key);
     }
   }
 

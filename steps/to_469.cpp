@@ -457,17 +457,14 @@ class GridsInParts {
  public:
   explicit GridsInParts(std::size_t parts)
       : parts_(parts),
-        block_(std::clamp<std::size_t>(platform::WorkMemory() / (8 * parts), 256, 256 * 1024)),
+        block_(store::BlockFor(parts)),
         work_(2 * parts, block_) {}
 
   // Part p: open entries (code, date, months) in bucket p, live records
   // (index, code) in bucket parts + p.
   void AddRecord(std::int64_t i, const LoadedRecord& rec) {
     const std::string code = RecordCode(rec);
-    record_.clear();
-    store::PutIndex(record_, i);
-    record_ += code;
-    work_.Put(parts_ + PartOf(code), record_);
+    work_.Put(parts_ + PartOf(code), i, code);
   }
 
   GridOutcome Finish(platform::Ui& dlg, const platform::WorkList& kinds, platform::WorkList& grids) {

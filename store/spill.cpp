@@ -40,6 +40,13 @@ void Buckets::Put(std::size_t bucket, std::string_view record) {
   if (b.newest.size() >= block_) Spill(b);
 }
 
+void Buckets::Put(std::size_t bucket, std::int64_t index, std::string_view bytes) {
+  record_.clear();
+  PutIndex(record_, index);
+  record_ += bytes;
+  Put(bucket, record_);
+}
+
 void Buckets::Spill(Bucket& b) {
   if (!scratch_) {
     scratch_ = platform::ScratchFile::Create();
@@ -124,6 +131,10 @@ std::size_t PartsFor(std::uint64_t bytes, std::uint64_t budget) {
   return static_cast<std::size_t>(std::clamp<std::uint64_t>(bytes / budget + (bytes % budget != 0), 1, 256));
 }
 
+std::size_t BlockFor(std::size_t parts) {
+  return std::clamp<std::size_t>(platform::WorkMemory() / (8 * std::max<std::size_t>(parts, 1)), 256, 256 * 1024);
+}
+
 void PutIndex(std::string& out, std::int64_t index) {
   for (int k = 0; k < 8; ++k) out += static_cast<char>((static_cast<std::uint64_t>(index) >> (8 * k)) & 0xFF);
 }
@@ -137,10 +148,7 @@ std::int64_t IndexAt(std::string_view bytes) {
 }
 
 void PartResults::Put(std::size_t part, std::int64_t index, std::string_view bytes) {
-  record_.clear();
-  PutIndex(record_, index);
-  record_ += bytes;
-  buckets_.Put(part, record_);
+  buckets_.Put(part, index, bytes);
 }
 
 bool PartResults::Take(std::size_t part, std::int64_t index, std::string& out) {

@@ -31,6 +31,9 @@ class Buckets {
   // A new empty bucket; its number.
   std::size_t Add();
   void Put(std::size_t bucket, std::string_view record);
+  // A record of a data file's record index (kIndexBytes, see IndexAt) and
+  // bytes of it.
+  void Put(std::size_t bucket, std::int64_t index, std::string_view bytes);
   // Gives back the memory and the blocks of a bucket that was read through.
   void Drop(std::size_t bucket);
   // Bytes that went to the scratch file so far.
@@ -71,6 +74,7 @@ class Buckets {
 
   std::size_t block_;
   std::vector<Bucket> buckets_;
+  std::string record_;  // an indexed record being put
   platform::ScratchFile scratch_;
 };
 
@@ -81,6 +85,9 @@ std::size_t PartOfKey(std::string_view key, std::size_t width, std::size_t parts
 // Parts enough that work of `bytes` in memory fits `budget` bytes a part: at
 // least one, at most 256.
 std::size_t PartsFor(std::uint64_t bytes, std::uint64_t budget);
+// The block of a bucket for work in `parts` parts: an eighth of the work
+// memory shared among the parts, between 256 bytes and 256 KB.
+std::size_t BlockFor(std::size_t parts);
 
 // The results of work done part by part, each a record's index and its
 // bytes, put in record order within each part; read back in record order
@@ -101,7 +108,6 @@ class PartResults {
   };
   Buckets buckets_;
   std::vector<Next> next_;  // one per part, once reading began
-  std::string record_;
 };
 
 // A record's index as 8 bytes before its data in a work record.
