@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -13,6 +14,10 @@
 #include "platform/files.h"
 
 namespace platform {
+
+namespace detail {
+class WriteBehindThread;
+}
 
 class ScratchFile {
  public:
@@ -30,21 +35,41 @@ class ScratchFile {
   explicit operator bool() const { return fd_ >= 0; }
   // Bytes written so far.
   std::int64_t size() const { return size_; }
-  // Appends the bytes; false (error() tells why) when not all were stored.
+  // Appends the bytes; false (error() tells why) when they cannot be
+  // stored. They are written by a second thread while the caller goes on: a
+  // write that fails shows at the next Append or ReadAt.
   bool Append(std::string_view bytes);
-  // Reads n bytes from the offset; false when fewer than n could be read.
+  // Reads n bytes from the offset; false when fewer than n could be read, or
+  // when a write failed (write_failed()).
   bool ReadAt(std::int64_t offset, char* dst, std::size_t n);
+  bool write_failed() const { return write_failed_; }
+  // Empties the file for new work, which overwrites the old from its start:
+  // writing over pages the system already holds costs a fraction of taking
+  // new ones. False when a write of the old work had failed.
+  bool Rewind();
   // Where the file is, for messages: the temporary folder.
   const std::string& folder() const { return folder_; }
   const SystemError& error() const { return error_; }
 
  private:
   void Close();
+  bool WriteSelf(std::string_view bytes);
+  void HandOver();
+  bool NoteWriteFailure();
 
   std::intptr_t fd_ = -1;
   std::int64_t size_ = 0;
   std::string folder_;
   SystemError error_;
+  bool write_failed_ = false;
+  // Appended bytes not yet handed to the writing thread, which starts with
+  // the first append (without one, the file is written in the caller's).
+  std::unique_ptr<char[]> buf_;
+  std::size_t filled_ = 0;
+  struct WriterEnd {
+    void operator()(detail::WriteBehindThread* w) const;
+  };
+  std::unique_ptr<detail::WriteBehindThread, WriterEnd> writer_;
 };
 
 // The memory a step may take for its work data (lists, sort runs) before it

@@ -6,19 +6,16 @@
 #include <algorithm>
 #include <atomic>
 #include <cassert>
-#include <condition_variable>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
-#include <deque>
 #include <exception>
-#include <mutex>
-#include <thread>
 #include <utility>
 #include <vector>
 
 #include "platform/format.h"
 #include "platform/os.h"
+#include "platform/write_behind.h"
 
 namespace platform {
 namespace {
@@ -26,7 +23,6 @@ namespace {
 constexpr std::size_t kBufSize = 64 * 1024;
 // A buffer handed to the writing thread; two or three are in flight.
 constexpr std::size_t kBehindBufSize = 1 << 20;
-constexpr std::size_t kBehindPending = 2;
 constexpr char kCtrlZ = 0x1A;
 
 // Counts the writes that reached any file through a stream. A stream that
@@ -44,90 +40,11 @@ using detail::ReadAt;
 using detail::SizeOf;
 using detail::WriteAt;
 
-// The thread that writes the buffers of a write-behind stream, in the order
-// they were handed over.
-struct Stream::Writer {
-  struct Job {
-    std::unique_ptr<char[]> buf;
-    std::size_t begin = 0;
-    std::size_t n = 0;
-    std::int64_t offset = 0;
-  };
-
-  explicit Writer(detail::FileId f) : fd(f), thread([this] { Run(); }) {}
-  ~Writer() {
-    {
-      std::lock_guard<std::mutex> lock(m);
-      stop = true;
-    }
-    work.notify_all();
-    thread.join();
-  }
-
-  void Submit(Job job) {
-    std::unique_lock<std::mutex> lock(m);
-    room.wait(lock, [this] { return queue.size() < kBehindPending; });
-    queue.push_back(std::move(job));
-    assert(queue.size() <= kBehindPending);
-    work.notify_one();
-  }
-
-  std::unique_ptr<char[]> TakeBuffer() {
-    std::lock_guard<std::mutex> lock(m);
-    if (spare.empty()) return std::make_unique<char[]>(kBehindBufSize);
-    std::unique_ptr<char[]> b = std::move(spare.back());
-    spare.pop_back();
-    return b;
-  }
-
-  bool Drain() {
-    std::unique_lock<std::mutex> lock(m);
-    idle.wait(lock, [this] { return queue.empty() && !busy; });
-    return !failed;
-  }
-
-  void Run() {
-    for (;;) {
-      Job job;
-      {
-        std::unique_lock<std::mutex> lock(m);
-        work.wait(lock, [this] { return stop || !queue.empty(); });
-        if (queue.empty()) return;
-        job = std::move(queue.front());
-        queue.pop_front();
-        busy = true;
-      }
-      room.notify_one();
-      // After a failed write the rest is dropped: the file is not kept.
-      const bool ok = !failed && WriteAt(fd, job.buf.get() + job.begin, job.n, job.offset, false);
-      {
-        std::lock_guard<std::mutex> lock(m);
-        if (!ok && !failed) error = LastError();
-        if (!ok) failed = true;
-        busy = false;
-        spare.push_back(std::move(job.buf));
-      }
-      idle.notify_all();
-    }
-  }
-
-  detail::FileId fd;
-  std::mutex m;
-  std::condition_variable work, room, idle;
-  std::deque<Job> queue;
-  std::vector<std::unique_ptr<char[]>> spare;
-  bool busy = false;
-  bool failed = false;
-  SystemError error;  // the failed write's, told on the writing thread
-  bool stop = false;
-  std::thread thread;  // last: it starts with the members above in place
-};
-
 void detail::CountRead(std::int64_t n) { g_bytes_read.fetch_add(n, std::memory_order_relaxed); }
 
 std::int64_t BytesRead() { return g_bytes_read.load(std::memory_order_relaxed); }
 
-void Stream::WriterEnd::operator()(Writer* w) const { delete w; }
+void Stream::WriterEnd::operator()(detail::WriteBehindThread* w) const { delete w; }
 
 // A stream dropped without Close (an unwinding step) cannot tell its
 // failure; whoever needs the data on the disk closes it and checks.
@@ -202,7 +119,7 @@ bool Stream::FlushWrites() {
   if (writer_) {
     // The buffer goes to the writing thread; the stream goes on in another.
     assert(!readable_);  // WriteBehind takes write-only streams
-    writer_->Submit(Writer::Job{std::move(buf_), wstart_, n, off});
+    writer_->Submit(std::move(buf_), wstart_, n, off);
     buf_ = writer_->TakeBuffer();
     buf_gen_ = ++g_write_generation;
     wstart_ = wlen_ = 0;
@@ -340,8 +257,10 @@ std::size_t Stream::ReadRaw(char* dst, std::size_t n) {
 }
 
 bool Stream::WriteRawBytes(const char* p, std::size_t n) {
-  if (append_ && wlen_ == 0) {
-    // A run of appends starts at the current end of the file.
+  if (append_ && wlen_ == 0 && !writer_) {
+    // A run of appends starts at the current end of the file. (Behind a
+    // writing thread nothing else writes to it: the run goes on where the
+    // last buffer ended.)
     std::int64_t size = SizeOf(fd_);
     if (size < 0) {
       NoteFailure();
@@ -459,7 +378,7 @@ bool Stream::Flush() {
 bool Stream::Settle() {
   if (!writer_ || writer_->Drain()) return true;
   if (error_.kind == ErrorKind::kNone) {
-    error_ = writer_->error;
+    error_ = writer_->error();
     if (error_.kind == ErrorKind::kNone) error_.kind = ErrorKind::kOther;
   }
   failed_ = true;
@@ -467,11 +386,17 @@ bool Stream::Settle() {
 }
 
 void Stream::WriteBehind() {
-  if (fd_ < 0 || readable_ || append_ || writer_) return;
+  if (fd_ < 0 || readable_ || writer_) return;
   if (!FlushWrites()) return;
-  DropBuffer();
+  if (append_) {
+    const std::int64_t end = SizeOf(fd_);
+    if (end < 0) return;  // the stream writes for itself, finding the end each time
+    DropBuffer(end);
+  } else {
+    DropBuffer();
+  }
   try {
-    writer_.reset(new Writer(fd_));
+    writer_.reset(new detail::WriteBehindThread(fd_, append_, kBehindBufSize));
   } catch (const std::exception&) {
     return;  // no thread to be had: the stream writes for itself
   }

@@ -18,6 +18,10 @@
 
 namespace platform {
 
+namespace detail {
+class WriteBehindThread;
+}
+
 class Stream {
  public:
   Stream() = default;
@@ -61,16 +65,16 @@ class Stream {
   // it (kind kNone while none did). The end of the file is no failure.
   const SystemError& error() const { return error_; }
 
-  // For a new file that nothing reads before it is closed (a stream opened
-  // "w" without "+"): full buffers are written by a second thread while the
-  // caller goes on filling the next. A failed write shows at the next Flush,
-  // Size, Truncate or Close, which wait for the writes handed over.
+  // For a file that nothing reads, and nothing else writes, before it is
+  // closed (a stream opened "w" or "a" without "+"): full buffers are written
+  // by a second thread while the caller goes on filling the next. A failed
+  // write shows at the next Flush, Size, Truncate or Close, which wait for
+  // the writes handed over.
   void WriteBehind();
 
  private:
-  struct Writer;
   struct WriterEnd {
-    void operator()(Writer* w) const;
+    void operator()(detail::WriteBehindThread* w) const;
   };
   bool Settle();  // waits for the writes handed over; false when one failed
   void NoteFailure();  // keeps the first failure as error()
@@ -104,7 +108,7 @@ class Stream {
   bool failed_ = false;       // a write failed
   SystemError error_;
   std::size_t buf_size_ = 0;
-  std::unique_ptr<Writer, WriterEnd> writer_;
+  std::unique_ptr<detail::WriteBehindThread, WriterEnd> writer_;
 };
 
 // The bytes this process has read from files so far, through streams and file

@@ -18,6 +18,7 @@
 //   histories found go to the disk and are merged back in record order.
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <charconv>
 #include <cstdint>
 #include <cstring>
@@ -75,19 +76,40 @@ struct SortKey {
   }
 };
 
-SortKey MakeSortKey(std::string_view unit, std::size_t begin) {
+// Eight bytes, the first the most significant, each folded.
+std::uint64_t FoldedWord(const unsigned char* p) {
   static const std::array<unsigned char, 256> fold = [] {
     std::array<unsigned char, 256> t{};
     for (int c = 0; c < 256; ++c) t[static_cast<std::size_t>(c)] = text::FoldCase(static_cast<unsigned char>(c));
     return t;
   }();
+  constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+  constexpr std::uint64_t kHigh = 0x80 * kOnes;
+  std::uint64_t w;
+  std::memcpy(&w, p, 8);
+  if ((w & kHigh) == 0) {
+    // All below 0x80, where folding is 'A'-'Z' to 'a'-'z': eight at once.
+    // No byte carries into the next, each being below 0x80.
+    const std::uint64_t upper = (w + (0x80 - 'A') * kOnes) & ~(w + (0x80 - 'Z' - 1) * kOnes) & kHigh;
+    w |= upper >> 2;
+  } else {
+    unsigned char b[8];
+    for (std::size_t j = 0; j < 8; ++j) b[j] = fold[p[j]];
+    std::memcpy(&w, b, 8);
+  }
+  if constexpr (std::endian::native == std::endian::little) w = __builtin_bswap64(w);
+  return w;
+}
+
+SortKey MakeSortKey(std::string_view unit, std::size_t begin) {
   const std::size_t length = std::min(unit.size(), kKey);
-  unsigned char b[kKey] = {};
-  for (std::size_t j = 0; j < length; ++j) b[j] = fold[static_cast<unsigned char>(unit[j])];
+  // Bytes past a short key are zero, which folds to zero.
+  unsigned char b[24] = {};
+  std::memcpy(b, unit.data(), length);
   SortKey k;
-  for (std::size_t j = 0; j < 8; ++j) k.high = k.high << 8 | b[j];
-  for (std::size_t j = 8; j < 16; ++j) k.middle = k.middle << 8 | b[j];
-  k.low = std::uint64_t{b[16]} << 16 | std::uint64_t{b[17]} << 8 | length;
+  k.high = FoldedWord(b);
+  k.middle = FoldedWord(b + 8);
+  k.low = (FoldedWord(b + 16) >> 40 & ~std::uint64_t{0xFF}) | length;
   // Units lie in the buffer in file order: the start orders them as read.
   k.unit = static_cast<std::uint64_t>(begin) << 8 | unit.size();
   return k;
@@ -122,8 +144,8 @@ struct UnitShapes {
 
 // The units of a yearly file in key order, the last unit of each key only.
 // Units are sorted in memory up to the work budget; a file beyond it is
-// sorted in runs that go to the disk, merged at the end. The memory is reused
-// from one file to the next.
+// sorted in runs that go to the disk, merged at the end. The memory and the
+// scratch file are reused from one file to the next.
 class KeyOrder {
  public:
   KeyOrder() : budget_(platform::WorkMemory()) {}
@@ -145,7 +167,7 @@ class KeyOrder {
   template <class Take>
   void Emit(Take take) {
     KeepLastOfEachKey();
-    if (runs_) {
+    if (runs_ && runs_->count() > 0) {
       Merge(take);
     } else {
       for (std::size_t k = 0; k < keys_.size(); ++k) {
@@ -160,7 +182,8 @@ class KeyOrder {
   void Reset() {
     units_.clear();
     keys_.clear();
-    runs_.reset();
+    // The scratch file is kept: the next file's runs go over these.
+    if (runs_ && !runs_->Clear()) runs_.reset();
   }
 
  private:
@@ -222,20 +245,16 @@ class KeyOrder {
     };
     for (std::size_t run = 0; run < in_hand; ++run) readers.push_back(runs_->Read(run));
     for (std::size_t run = 0; run <= in_hand; ++run) advance(run);
-    std::string held;  // the last unit so far of the key in hand
-    SortKey held_key;
-    bool holding = false;
     while (!heads.empty()) {
       std::pop_heap(heads.begin(), heads.end(), later);
       const Head h = heads.back();
       heads.pop_back();
-      if (holding && !held_key.SameKey(h.key)) take(std::string_view(held));
-      held.assign(h.unit);
-      held_key = h.key;
-      holding = true;
+      // A run holds a key once, so the next unit of h's run has a larger
+      // key: h is the last of its key unless another run's head has it. Its
+      // text stays valid until its run moves on.
+      if (heads.empty() || !heads.front().key.SameKey(h.key)) take(h.unit);
       advance(static_cast<std::size_t>(h.key.unit));
     }
-    if (holding) take(std::string_view(held));
   }
 
   static constexpr std::size_t kRunBlock = std::size_t{64} << 10;
@@ -426,11 +445,9 @@ bool CollectAndMergeInParts(platform::Ui& dlg, platform::WorkList& list, std::si
   // Part p: units (year less 1960 in a byte, unit) in bucket p, keys (index, first 18
   // characters) of the records in bucket parts + p.
   store::Buckets work(2 * parts, block);
-  std::string record;
   ForEachUnit(dlg, [&](std::string_view unit, int year) {
-    record.assign(1, static_cast<char>(year - kFirstYear));
-    record += unit;
-    work.Put(PartOf(unit, parts), record);
+    const char year_byte = static_cast<char>(year - kFirstYear);
+    work.Put(PartOf(unit, parts), std::string_view(&year_byte, 1), unit);
   });
   {
     RecordReader in(store::files::kF10R2);

@@ -433,12 +433,13 @@ GridOutcome GridsInOneList(platform::Ui& dlg, const platform::WorkList& kinds, p
 // An open entry's month and span in five bytes: the year (1990 to 9999) in
 // two, the month (1 to 12), the day (two digits read as a number, -9 to 99)
 // and the span (1 to 12) in one each.
-void PutEntry(std::string& out, const text::CalendarDate& date, std::size_t span) {
-  out += static_cast<char>(date.year & 0xFF);
-  out += static_cast<char>(date.year >> 8);
-  out += static_cast<char>(date.month);
-  out += static_cast<char>(static_cast<signed char>(date.day));
-  out += static_cast<char>(span);
+constexpr std::size_t kEntryBytes = 5;
+void PutEntry(char (&out)[kEntryBytes], const text::CalendarDate& date, std::size_t span) {
+  out[0] = static_cast<char>(date.year & 0xFF);
+  out[1] = static_cast<char>(date.year >> 8);
+  out[2] = static_cast<char>(date.month);
+  out[3] = static_cast<char>(static_cast<signed char>(date.day));
+  out[4] = static_cast<char>(span);
 }
 
 text::CalendarDate EntryAt(std::string_view bytes, std::size_t& span) {
@@ -470,9 +471,9 @@ class GridsInParts {
   GridOutcome Finish(platform::Ui& dlg, const platform::WorkList& kinds, platform::WorkList& grids) {
     GridOutcome r;
     r.have_entries = ForEachOpenEntry(dlg, [&](const std::string& code, text::CalendarDate date, std::size_t span) {
-      record_ = code;
-      PutEntry(record_, date, span);
-      work_.Put(PartOf(code), record_);
+      char entry[kEntryBytes];
+      PutEntry(entry, date, span);
+      work_.Put(PartOf(code), code, std::string_view(entry, kEntryBytes));
     });
 
     store::PartResults taken(parts_, block_);
@@ -516,7 +517,6 @@ class GridsInParts {
   std::size_t parts_;
   std::size_t block_;
   store::Buckets work_;
-  std::string record_;
 };
 
 // Parts enough that the grid lines of one part fit the work budget: at most

@@ -70,9 +70,9 @@ RecordWriter::RecordWriter(std::string_view path, Mode mode, bool text_mode) : p
   platform::ClearLastError();
   out_ = platform::Stream::Open(staged_->path(), append ? (text_mode ? "at" : "ab") : (text_mode ? "wt" : "wb"));
   if (!out_) Fail(append ? FileError::Action::kOpen : FileError::Action::kCreate, path);
-  // Nothing reads a new file before it gets its name: its buffers can be
-  // written while the next records are built.
-  if (!append) out_.WriteBehind();
+  // Nothing reads or writes the staged file before it gets its name: its
+  // buffers can be written while the next records are built.
+  out_.WriteBehind();
 }
 
 RecordWriter::~RecordWriter() {

@@ -33,18 +33,18 @@ std::size_t Buckets::Add() {
   return buckets_.size() - 1;
 }
 
-void Buckets::Put(std::size_t bucket, std::string_view record) {
+void Buckets::Put(std::size_t bucket, std::string_view head, std::string_view rest) {
   Bucket& b = buckets_[bucket];
-  PutLength(b.newest, record.size());
-  b.newest += record;
+  PutLength(b.newest, head.size() + rest.size());
+  b.newest += head;
+  b.newest += rest;
   if (b.newest.size() >= block_) Spill(b);
 }
 
 void Buckets::Put(std::size_t bucket, std::int64_t index, std::string_view bytes) {
-  record_.clear();
-  PutIndex(record_, index);
-  record_ += bytes;
-  Put(bucket, record_);
+  char head[kIndexBytes];
+  for (std::size_t k = 0; k < kIndexBytes; ++k) head[k] = static_cast<char>((static_cast<std::uint64_t>(index) >> (8 * k)) & 0xFF);
+  Put(bucket, std::string_view(head, kIndexBytes), bytes);
 }
 
 void Buckets::Spill(Bucket& b) {
@@ -64,12 +64,19 @@ void Buckets::Drop(std::size_t bucket) {
   std::vector<Block>().swap(b.blocks);
 }
 
+bool Buckets::Clear() {
+  buckets_.clear();
+  return !scratch_ || scratch_.Rewind();
+}
+
 std::string Buckets::Name() const {
   return scratch_.folder() + CP1252("(arquivo de trabalho da conversão)").str();
 }
 
 void Buckets::Fail(bool writing) const {
-  store::Fail(writing ? FileError::Action::kWrite : FileError::Action::kRead, Name(), scratch_.error());
+  // A write that failed behind the caller's back shows at a later read.
+  const bool write = writing || scratch_.write_failed();
+  store::Fail(write ? FileError::Action::kWrite : FileError::Action::kRead, Name(), scratch_.error());
 }
 
 void Buckets::Damaged() const {
@@ -135,9 +142,6 @@ std::size_t BlockFor(std::size_t parts) {
   return std::clamp<std::size_t>(platform::WorkMemory() / (8 * std::max<std::size_t>(parts, 1)), 256, 256 * 1024);
 }
 
-void PutIndex(std::string& out, std::int64_t index) {
-  for (int k = 0; k < 8; ++k) out += static_cast<char>((static_cast<std::uint64_t>(index) >> (8 * k)) & 0xFF);
-}
 
 std::int64_t IndexAt(std::string_view bytes) {
   std::uint64_t i = 0;

@@ -30,12 +30,18 @@ class Buckets {
   std::size_t count() const { return buckets_.size(); }
   // A new empty bucket; its number.
   std::size_t Add();
-  void Put(std::size_t bucket, std::string_view record);
+  void Put(std::size_t bucket, std::string_view record) { Put(bucket, std::string_view(), record); }
+  // One record of two pieces, put one after the other.
+  void Put(std::size_t bucket, std::string_view head, std::string_view rest);
   // A record of a data file's record index (kIndexBytes, see IndexAt) and
   // bytes of it.
   void Put(std::size_t bucket, std::int64_t index, std::string_view bytes);
   // Gives back the memory and the blocks of a bucket that was read through.
   void Drop(std::size_t bucket);
+  // No buckets, for new work that writes over the old on the scratch file;
+  // false when a write of the old work had failed (the scratch file cannot
+  // serve again).
+  bool Clear();
   // Bytes that went to the scratch file so far.
   std::int64_t spilled() const { return scratch_.size(); }
 
@@ -74,7 +80,6 @@ class Buckets {
 
   std::size_t block_;
   std::vector<Bucket> buckets_;
-  std::string record_;  // an indexed record being put
   platform::ScratchFile scratch_;
 };
 
@@ -111,7 +116,6 @@ class PartResults {
 };
 
 // A record's index as 8 bytes before its data in a work record.
-void PutIndex(std::string& out, std::int64_t index);
 std::int64_t IndexAt(std::string_view bytes);
 inline constexpr std::size_t kIndexBytes = 8;
 
