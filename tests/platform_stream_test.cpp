@@ -311,16 +311,44 @@ TEST_F(StreamTest, WriteBehindWritesWhatAPlainStreamWould) {
   EXPECT_TRUE(box.Read("lines.txt") == want);
 }
 
+// Appending through a second thread: after what the file held, in the
+// order written, the position and the size right at every step, in both
+// modes.
+TEST_F(StreamTest, WriteBehindAppendsAfterWhatTheFileHeld) {
+  std::mt19937 rng(778);
+  for (const char* mode : {"ab", "at"}) {
+    box.Write("app.dat", "held\r\n");
+    std::string want = "held\r\n";
+    Stream s = Stream::Open("app.dat", mode);
+    s.WriteBehind();
+    for (int op = 0; op < 300; ++op) {
+      const std::size_t n = rng() % 10 == 0 ? rng() % 1500000 : rng() % 700;
+      std::string data(n, static_cast<char>('a' + op % 26));
+      if (n > 1) data[n / 2] = '\n';
+      ASSERT_TRUE(s.Write(data));
+      want += std::string(mode) == "at" && n > 1 ? data.replace(n / 2, 1, "\r\n") : data;
+      ASSERT_EQ(s.Tell(), static_cast<std::int64_t>(want.size())) << mode << " op " << op;
+      if (op % 50 == 0) {
+        ASSERT_EQ(s.Size(), static_cast<std::int64_t>(want.size())) << mode << " op " << op;
+      }
+    }
+    ASSERT_TRUE(s.Close());
+    EXPECT_TRUE(box.Read("app.dat") == want) << mode;
+  }
+}
+
 #ifndef _WIN32
 // A write that fails in the second thread shows at the next Flush and Close.
 TEST_F(StreamTest, WriteBehindReportsAFailedWrite) {
-  Stream s = Stream::Open("/dev/full", "wb");
-  ASSERT_TRUE(s);
-  s.WriteBehind();
-  const std::string block(1 << 16, 'x');
-  for (int i = 0; i < 40; ++i) s.Write(block);
-  EXPECT_FALSE(s.Flush());
-  EXPECT_FALSE(s.Close());
+  for (const char* mode : {"wb", "ab"}) {
+    Stream s = Stream::Open("/dev/full", mode);
+    ASSERT_TRUE(s) << mode;
+    s.WriteBehind();
+    const std::string block(1 << 16, 'x');
+    for (int i = 0; i < 40; ++i) s.Write(block);
+    EXPECT_FALSE(s.Flush()) << mode;
+    EXPECT_FALSE(s.Close()) << mode;
+  }
 }
 #endif
 

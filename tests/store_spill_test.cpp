@@ -1,3 +1,4 @@
+#include <csignal>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -7,6 +8,10 @@
 #include "store/changes.h"
 #include "store/spill.h"
 #include "tests/support/sandbox.h"
+
+#ifndef _WIN32
+#include <sys/resource.h>
+#endif
 
 namespace {
 
@@ -73,6 +78,60 @@ TEST_F(BucketsTest, AMissingTemporaryFolderFailsTheFirstBlock) {
     EXPECT_EQ(e.error().kind, platform::ErrorKind::kMissing);
   }
 }
+
+// Every record of a bucket, as read back.
+std::vector<std::string> ReadAll(store::Buckets& b, std::size_t bucket) {
+  std::vector<std::string> got;
+  std::string_view r;
+  for (auto reader = b.Read(bucket); reader.Next(r);) got.emplace_back(r);
+  return got;
+}
+
+// Buckets cleared for new work write it over the old on the same scratch
+// file, and read back only the new.
+TEST_F(BucketsTest, ClearedBucketsWriteOverTheOldWork) {
+  store::Buckets b(1, 512);
+  for (int i = 0; i < 2000; ++i) b.Put(0, std::string(1000, static_cast<char>('a' + i % 26)));
+  EXPECT_EQ(ReadAll(b, 0).size(), 2000u);
+  const std::int64_t first = b.spilled();
+
+  ASSERT_TRUE(b.Clear());
+  EXPECT_EQ(b.count(), 0u);
+  const std::size_t bucket = b.Add();
+  std::vector<std::string> put;
+  for (int i = 0; i < 300; ++i) {
+    put.push_back(std::to_string(i) + std::string(700, 'n'));
+    b.Put(bucket, put.back());
+  }
+  EXPECT_GT(b.spilled(), 0);
+  EXPECT_LT(b.spilled(), first / 4);
+  EXPECT_EQ(ReadAll(b, bucket), put);
+}
+
+#ifndef _WIN32
+// A scratch write fails on the second thread (the file size limit here):
+// the work stops with a write error, never with records read back wrong.
+TEST_F(BucketsTest, AWriteThatFailsBehindIsAWriteError) {
+  rlimit old{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+  const auto old_handler = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit small = old;
+  small.rlim_cur = 64 * 1024;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  bool failed = false;
+  try {
+    store::Buckets b(1, 4096);
+    for (int i = 0; i < 1000; ++i) b.Put(0, std::string(1000, 'x'));
+    static_cast<void>(ReadAll(b, 0));
+  } catch (const store::FileError& e) {
+    failed = true;
+    EXPECT_EQ(e.action(), store::FileError::Action::kWrite);
+  }
+  setrlimit(RLIMIT_FSIZE, &old);
+  std::signal(SIGXFSZ, old_handler);
+  EXPECT_TRUE(failed);
+}
+#endif
 
 // Results of parts come back in record order, each for its record only.
 TEST_F(BucketsTest, PartResultsAreTakenInRecordOrder) {
