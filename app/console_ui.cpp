@@ -111,6 +111,10 @@ platform::Answer ConsoleUi::MessageBox(std::string_view text, std::string_view c
                                        platform::Buttons buttons) {
   // Held until answered: the ticker does not draw over the question.
   std::lock_guard<std::mutex> lock(mutex_);
+  // A line that could not be written before (a full disk under a redirected
+  // output) leaves the stream refusing all after it: a message still goes.
+  out_.clear();
+  err_.clear();
   ClearLiveLines();
   std::string shown = platform::Cp1252ToUtf8(text);
   if (icon == platform::Icon::kInformation && buttons == platform::Buttons::kOk) {

@@ -1,6 +1,9 @@
 // The progress line of a running step, at the edges of what it can tell.
 #include <gtest/gtest.h>
 
+#include <sstream>
+
+#include "app/console_ui.h"
 #include "app/progress_line.h"
 
 namespace {
@@ -39,6 +42,20 @@ TEST(ProgressLineTest, AStepThatReadsMoreThanItsInputStaysUnderTheWhole) {
 TEST(ProgressLineTest, AnInputOfUnknownSizeShowsThePaceOnly) {
   EXPECT_EQ(app::FormatProgressLine(Pace(3'000'000, 0, 2)),
             "Etapa 6/13 [--------------------] --%  1,5 MB/s  faltam --  4.35");
+}
+
+// A line that could not be written (a full disk under redirected output)
+// leaves a C++ stream refusing everything after it; the messages that tell
+// why a conversion stopped must still go out, whole.
+TEST(ConsoleUiTest, AMessageGoesOutAfterAFailedWrite) {
+  std::ostringstream out, err;
+  app::ConsoleUi ui(app::ConsoleUi::Options{}, out, err);
+  err.setstate(std::ios::badbit);
+  out.setstate(std::ios::badbit);
+  ui.MessageBox("N\xE3o foi poss\xEDvel gravar F10r3.dat.", "Glebrium", platform::Icon::kError, platform::Buttons::kOk);
+  ui.MessageBox("A convers\xE3o foi realizada.", "Glebrium", platform::Icon::kInformation, platform::Buttons::kOk);
+  EXPECT_EQ(err.str(), "Glebrium (erro): N\xC3\xA3o foi poss\xC3\xADvel gravar F10r3.dat.\n");
+  EXPECT_EQ(out.str(), "A convers\xC3\xA3o foi realizada.\n");
 }
 
 }  // namespace
