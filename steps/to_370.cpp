@@ -78,11 +78,7 @@ struct SortKey {
 
 // Eight bytes, the first the most significant, each folded.
 std::uint64_t FoldedWord(const unsigned char* p) {
-  static const std::array<unsigned char, 256> fold = [] {
-    std::array<unsigned char, 256> t{};
-    for (int c = 0; c < 256; ++c) t[static_cast<std::size_t>(c)] = text::FoldCase(static_cast<unsigned char>(c));
-    return t;
-  }();
+  static const std::array<unsigned char, 256>& fold = text::FoldCaseTable();
   constexpr std::uint64_t kOnes = 0x0101010101010101ull;
   constexpr std::uint64_t kHigh = 0x80 * kOnes;
   std::uint64_t w;

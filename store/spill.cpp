@@ -120,11 +120,7 @@ bool Buckets::Reader::Next(std::string_view& record) {
 }
 
 std::size_t PartOfKey(std::string_view key, std::size_t width, std::size_t parts) {
-  static const std::array<unsigned char, 256> fold = [] {
-    std::array<unsigned char, 256> t{};
-    for (int c = 0; c < 256; ++c) t[static_cast<std::size_t>(c)] = text::FoldCase(static_cast<unsigned char>(c));
-    return t;
-  }();
+  static const std::array<unsigned char, 256>& fold = text::FoldCaseTable();
   std::uint64_t h = 14695981039346656037ull;  // FNV-1a
   for (std::size_t j = 0; j < width; ++j) {
     const unsigned char c = j < key.size() ? fold[static_cast<unsigned char>(key[j])] : ' ';

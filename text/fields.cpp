@@ -153,6 +153,15 @@ unsigned char FoldCase(unsigned char c) {
   }
 }
 
+const std::array<unsigned char, 256>& FoldCaseTable() {
+  static const std::array<unsigned char, 256> table = [] {
+    std::array<unsigned char, 256> t{};
+    for (int c = 0; c < 256; ++c) t[static_cast<std::size_t>(c)] = FoldCase(static_cast<unsigned char>(c));
+    return t;
+  }();
+  return table;
+}
+
 bool EqualNoCase(std::string_view a, std::string_view b, std::size_t n) {
   for (std::size_t k = 0; k < n; ++k) {
     unsigned char ca = k < a.size() ? Byte(a[k]) : 0;

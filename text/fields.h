@@ -4,6 +4,7 @@
 // given, so that a call can stand as an argument of a print.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -43,6 +44,8 @@ long ParseLong(std::string_view s);
 
 // Case folding of code page 1252 letters (A-Z, À-Þ except ×, Š Œ Ž Ÿ).
 unsigned char FoldCase(unsigned char c);
+// FoldCase of every byte, for loops that fold many.
+const std::array<unsigned char, 256>& FoldCaseTable();
 // Comparison of the first n characters without regard to case, stopping where
 // both texts end (strnicmp).
 bool EqualNoCase(std::string_view a, std::string_view b, std::size_t n);
