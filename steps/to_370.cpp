@@ -205,7 +205,7 @@ class KeyOrder {
     KeepLastOfEachKey();
     for (std::size_t k = 0; k < keys_.size(); ++k) {
       if (k + 8 < keys_.size()) __builtin_prefetch(UnitText(keys_[k + 8]).data());
-      runs_->Put(run, UnitText(keys_[k]));
+      runs_->PutPadded(run, {}, UnitText(keys_[k]), kKey);
     }
     units_.clear();
     keys_.clear();
@@ -222,6 +222,7 @@ class KeyOrder {
     const std::size_t in_hand = runs_->count();
     std::size_t next_in_hand = 0;
     std::vector<store::Buckets::Reader> readers;
+    std::vector<std::string> read(in_hand);  // each run's head unit
     std::vector<Head> heads;
     auto later = [](const Head& a, const Head& b) { return b.key < a.key; };
     auto advance = [&](std::size_t run) {
@@ -232,7 +233,9 @@ class KeyOrder {
         key = keys_[next_in_hand++];
         unit = UnitText(key);
       } else {
-        if (!readers[run].Next(unit)) return;
+        std::string_view none;
+        if (!readers[run].NextPadded(0, kKey, none, read[run])) return;
+        unit = read[run];
         key = MakeSortKey(unit, 0);
       }
       key.unit = run;
@@ -438,12 +441,12 @@ std::size_t PartOf(std::string_view key, std::size_t parts) { return store::Part
 // histories, in record order within each part, are merged into F10r3.dat.
 bool CollectAndMergeInParts(platform::Ui& dlg, platform::WorkList& list, std::size_t parts) {
   const std::size_t block = store::BlockFor(parts);
-  // Part p: units (year less 1960 in a byte, unit) in bucket p, keys (index, first 18
+  // Part p: units (year less 1960 in a byte, unit without its padding) in bucket p, keys (index, first 18
   // characters) of the records in bucket parts + p.
   store::Buckets work(2 * parts, block);
   ForEachUnit(dlg, [&](std::string_view unit, int year) {
     const char year_byte = static_cast<char>(year - kFirstYear);
-    work.Put(PartOf(unit, parts), std::string_view(&year_byte, 1), unit);
+    work.PutPadded(PartOf(unit, parts), std::string_view(&year_byte, 1), unit, kKey);
   });
   {
     RecordReader in(store::files::kF10R2);
@@ -456,11 +459,12 @@ bool CollectAndMergeInParts(platform::Ui& dlg, platform::WorkList& list, std::si
   bool ok = true;
   store::PartResults histories(parts, block);
   std::string entry;
+  std::string unit;
   std::string_view r;
   for (std::size_t p = 0; p < parts; ++p) {
     list.Reset();
-    for (auto units = work.Read(p); units.Next(r);) {
-      if (!CollectUnit(list, r.substr(1), YearText(kFirstYear + static_cast<unsigned char>(r[0])), entry)) ok = false;
+    for (auto units = work.Read(p); units.NextPadded(1, kKey, r, unit);) {
+      if (!CollectUnit(list, unit, YearText(kFirstYear + static_cast<unsigned char>(r[0])), entry)) ok = false;
     }
     work.Drop(p);
     for (auto keys = work.Read(parts + p); keys.Next(r);) {

@@ -24,6 +24,12 @@ void PutLength(std::string& out, std::size_t n) {
   for (int k = 0; k < 4; ++k) out += static_cast<char>((n >> (8 * k)) & 0xFF);
 }
 
+std::size_t PaddedLength(std::string_view field) {
+  std::size_t n = field.size();
+  while (n > 0 && field[n - 1] == ' ') --n;
+  return n;
+}
+
 }  // namespace
 
 Buckets::Buckets(std::size_t count, std::size_t block) : block_(block), buckets_(count) {}
@@ -45,6 +51,31 @@ void Buckets::Put(std::size_t bucket, std::int64_t index, std::string_view bytes
   char head[kIndexBytes];
   for (std::size_t k = 0; k < kIndexBytes; ++k) head[k] = static_cast<char>((static_cast<std::uint64_t>(index) >> (8 * k)) & 0xFF);
   Put(bucket, std::string_view(head, kIndexBytes), bytes);
+}
+
+// After the head: the text's length, the first field's length without its
+// padding, and the two fields without theirs. Text of 255 bytes or more is
+// put as it is, after the length 255.
+void Buckets::PutPadded(std::size_t bucket, std::string_view head, std::string_view text, std::size_t width) {
+  Bucket& b = buckets_[bucket];
+  if (text.size() >= kLongRecord) {
+    PutLength(b.newest, head.size() + 1 + text.size());
+    b.newest += head;
+    b.newest += static_cast<char>(kLongRecord);
+    b.newest += text;
+  } else {
+    const std::string_view first = text.substr(0, std::min(width, text.size()));
+    const std::string_view second = text.substr(first.size());
+    const std::size_t kept_first = PaddedLength(first);
+    const std::size_t kept_second = PaddedLength(second);
+    PutLength(b.newest, head.size() + 2 + kept_first + kept_second);
+    b.newest += head;
+    b.newest += static_cast<char>(text.size());
+    b.newest += static_cast<char>(kept_first);
+    b.newest.append(first.data(), kept_first);
+    b.newest.append(second.data(), kept_second);
+  }
+  if (b.newest.size() >= block_) Spill(b);
 }
 
 void Buckets::Spill(Bucket& b) {
@@ -116,6 +147,29 @@ bool Buckets::Reader::Next(std::string_view& record) {
   if (rest_.size() - head < n) owner_->Damaged();
   record = rest_.substr(head, n);
   rest_.remove_prefix(head + n);
+  return true;
+}
+
+bool Buckets::Reader::NextPadded(std::size_t head_size, std::size_t width, std::string_view& head, std::string& text) {
+  std::string_view r;
+  if (!Next(r)) return false;
+  if (r.size() < head_size + 1) owner_->Damaged();
+  head = r.substr(0, head_size);
+  const std::size_t size = static_cast<unsigned char>(r[head_size]);
+  r.remove_prefix(head_size + 1);
+  if (size == kLongRecord) {
+    text.assign(r);
+    return true;
+  }
+  if (r.empty()) owner_->Damaged();
+  const std::size_t kept_first = static_cast<unsigned char>(r[0]);
+  r.remove_prefix(1);
+  const std::size_t first = std::min(width, size);
+  if (kept_first > first || kept_first > r.size() || r.size() - kept_first > size - first) owner_->Damaged();
+  text.assign(r.substr(0, kept_first));
+  text.resize(first, ' ');
+  text.append(r.substr(kept_first));
+  text.resize(size, ' ');
   return true;
 }
 

@@ -36,6 +36,10 @@ class Buckets {
   // A record of a data file's record index (kIndexBytes, see IndexAt) and
   // bytes of it.
   void Put(std::size_t bucket, std::int64_t index, std::string_view bytes);
+  // Space-padded text of two fields (its first `width` bytes, then the rest)
+  // put after `head` without the spaces that pad each field, which are most
+  // of the bytes of a yearly unit; read back with NextPadded.
+  void PutPadded(std::size_t bucket, std::string_view head, std::string_view text, std::size_t width);
   // Gives back the memory and the blocks of a bucket that was read through.
   void Drop(std::size_t bucket);
   // No buckets, for new work that writes over the old on the scratch file;
@@ -52,6 +56,9 @@ class Buckets {
     Reader(Buckets& owner, std::size_t bucket) : owner_(&owner), bucket_(bucket) {}
     // The next record (valid until the next call), or false after the last.
     bool Next(std::string_view& record);
+    // The next record put with PutPadded: its head of `head_size` bytes
+    // (valid until the next call) and its text, padded again, into `text`.
+    bool NextPadded(std::size_t head_size, std::size_t width, std::string_view& head, std::string& text);
 
    private:
     bool NextBlock();

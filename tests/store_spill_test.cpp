@@ -108,6 +108,53 @@ TEST_F(BucketsTest, ClearedBucketsWriteOverTheOldWork) {
   EXPECT_EQ(ReadAll(b, bucket), put);
 }
 
+// Padded text comes back byte for byte: padding inside and at the end of
+// each field, fields shorter or longer than the width, line ends, a text at
+// the length limit and past it, with the head put before it.
+TEST_F(BucketsTest, PaddedTextComesBackAsPut) {
+  const std::vector<std::string> texts = {
+      "060010            **          ",  // a unit: key and marks, both padded
+      "060010            **         \n",
+      "ABC  DEF          X",
+      "                  ",
+      "",
+      "short  ",
+      "   lead",
+      std::string(17, 'k') + " " + std::string(12, ' '),
+      std::string(18, 'k') + std::string(12, 'm'),
+      std::string(254, ' '),
+      std::string(100, 'x') + std::string(154, ' '),
+      std::string(255, ' '),
+      std::string(300, 'y') + "   ",
+      std::string("\0\x01\xFF  \x1A", 7),
+  };
+  store::Buckets b(2, 256);
+  std::size_t n = 0;
+  for (int round = 0; round < 20; ++round) {
+    for (const std::string& t : texts) {
+      const char head[2] = {static_cast<char>(n), static_cast<char>(n >> 8)};
+      b.PutPadded(n % 2, std::string_view(head, 2), t, 18);
+      ++n;
+    }
+  }
+  EXPECT_GT(b.spilled(), 0);
+  // The first unit takes 12 bytes, not 31.
+  store::Buckets small(1, 1 << 16);
+  small.PutPadded(0, {}, texts[0], 18);
+  EXPECT_EQ(ReadAll(small, 0), std::vector<std::string>{std::string("\x1E\x06" "060010" "**", 10)});
+
+  for (std::size_t bucket = 0; bucket < 2; ++bucket) {
+    std::size_t k = bucket;
+    std::string_view head;
+    std::string text;
+    for (auto reader = b.Read(bucket); reader.NextPadded(2, 18, head, text); k += 2) {
+      ASSERT_EQ(head, std::string({static_cast<char>(k), static_cast<char>(k >> 8)}));
+      ASSERT_EQ(text, texts[k % texts.size()]) << k;
+    }
+    EXPECT_EQ(k, n + bucket);
+  }
+}
+
 #ifndef _WIN32
 // A scratch write fails on the second thread (the file size limit here):
 // the work stops with a write error, never with records read back wrong.
