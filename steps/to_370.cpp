@@ -78,21 +78,7 @@ struct SortKey {
 
 // Eight bytes, the first the most significant, each folded.
 std::uint64_t FoldedWord(const unsigned char* p) {
-  static const std::array<unsigned char, 256>& fold = text::FoldCaseTable();
-  constexpr std::uint64_t kOnes = 0x0101010101010101ull;
-  constexpr std::uint64_t kHigh = 0x80 * kOnes;
-  std::uint64_t w;
-  std::memcpy(&w, p, 8);
-  if ((w & kHigh) == 0) {
-    // All below 0x80, where folding is 'A'-'Z' to 'a'-'z': eight at once.
-    // No byte carries into the next, each being below 0x80.
-    const std::uint64_t upper = (w + (0x80 - 'A') * kOnes) & ~(w + (0x80 - 'Z' - 1) * kOnes) & kHigh;
-    w |= upper >> 2;
-  } else {
-    unsigned char b[8];
-    for (std::size_t j = 0; j < 8; ++j) b[j] = fold[p[j]];
-    std::memcpy(&w, b, 8);
-  }
+  std::uint64_t w = text::FoldCase8(p);
   if constexpr (std::endian::native == std::endian::little) w = __builtin_bswap64(w);
   return w;
 }

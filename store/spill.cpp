@@ -1,7 +1,6 @@
 #include "store/spill.h"
 
 #include <algorithm>
-#include <array>
 #include <cstring>
 
 #include "store/changes.h"
@@ -174,12 +173,19 @@ bool Buckets::Reader::NextPadded(std::size_t head_size, std::size_t width, std::
 }
 
 std::size_t PartOfKey(std::string_view key, std::size_t width, std::size_t parts) {
-  static const std::array<unsigned char, 256>& fold = text::FoldCaseTable();
-  std::uint64_t h = 14695981039346656037ull;  // FNV-1a
-  for (std::size_t j = 0; j < width; ++j) {
-    const unsigned char c = j < key.size() ? fold[static_cast<unsigned char>(key[j])] : ' ';
-    h = (h ^ c) * 1099511628211ull;
+  key = key.substr(0, std::min(key.size(), width));
+  std::uint64_t h = 0;
+  for (std::size_t at = 0; at < width; at += 8) {
+    // Eight characters of the key, padded with spaces, folded at once.
+    unsigned char b[8];
+    std::memset(b, ' ', sizeof b);
+    const std::size_t n = std::min<std::size_t>(8, width - at);
+    if (at < key.size()) std::memcpy(b, key.data() + at, std::min(n, key.size() - at));
+    if (n < 8) std::memset(b + n, 0, 8 - n);
+    h = (h ^ text::FoldCase8(b)) * 0x9E3779B97F4A7C15ull;
+    h ^= h >> 29;
   }
+  h ^= h >> 32;
   return static_cast<std::size_t>(h % parts);
 }
 

@@ -1,4 +1,5 @@
 #include <csignal>
+#include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -207,6 +208,22 @@ TEST(PartOfKeyTest, KeysEqualWithoutRegardToCaseShareAPart) {
     // Only the first `width` characters count, padded with spaces.
     EXPECT_EQ(store::PartOfKey("ABC", 5, parts), store::PartOfKey("abc  xyz", 5, parts));
     EXPECT_LT(store::PartOfKey("anything", 17, parts), parts);
+  }
+  // Keys that differ in a digit or two, as member codes do, spread evenly:
+  // a part twice the others' would need twice the memory.
+  for (std::size_t parts : {2u, 24u, 256u}) {
+    std::vector<int> count(parts);
+    const int keys = 100000;
+    for (int k = 0; k < keys; ++k) {
+      char key[8];
+      std::snprintf(key, sizeof key, "%06d", k);
+      ++count[store::PartOfKey(key, 17, parts)];
+    }
+    const double mean = static_cast<double>(keys) / static_cast<double>(parts);
+    for (std::size_t p = 0; p < parts; ++p) {
+      EXPECT_GT(count[p], mean * 0.8) << parts << " " << p;
+      EXPECT_LT(count[p], mean * 1.2) << parts << " " << p;
+    }
   }
   EXPECT_EQ(store::PartsFor(0, 100), 1u);
   EXPECT_EQ(store::PartsFor(100, 100), 1u);

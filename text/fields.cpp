@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstring>
 
 namespace text {
 
@@ -160,6 +161,24 @@ const std::array<unsigned char, 256>& FoldCaseTable() {
     return t;
   }();
   return table;
+}
+
+std::uint64_t FoldCase8(const unsigned char* p) {
+  static const std::array<unsigned char, 256>& fold = FoldCaseTable();
+  constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+  constexpr std::uint64_t kHigh = 0x80 * kOnes;
+  std::uint64_t w;
+  std::memcpy(&w, p, 8);
+  if ((w & kHigh) == 0) {
+    // All below 0x80, where folding is 'A'-'Z' to 'a'-'z': eight at once.
+    // No byte carries into the next, each being below 0x80.
+    const std::uint64_t upper = (w + (0x80 - 'A') * kOnes) & ~(w + (0x80 - 'Z' - 1) * kOnes) & kHigh;
+    return w | upper >> 2;
+  }
+  unsigned char b[8];
+  for (std::size_t j = 0; j < 8; ++j) b[j] = fold[p[j]];
+  std::memcpy(&w, b, 8);
+  return w;
 }
 
 bool EqualNoCase(std::string_view a, std::string_view b, std::size_t n) {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -46,6 +47,8 @@ long ParseLong(std::string_view s);
 unsigned char FoldCase(unsigned char c);
 // FoldCase of every byte, for loops that fold many.
 const std::array<unsigned char, 256>& FoldCaseTable();
+// Eight bytes at p folded, as one word in the order they lie in memory.
+std::uint64_t FoldCase8(const unsigned char* p);
 // Comparison of the first n characters without regard to case, stopping where
 // both texts end (strnicmp).
 bool EqualNoCase(std::string_view a, std::string_view b, std::size_t n);
