@@ -26,7 +26,8 @@
 #
 # BASELINE=OTHER_BUILD_DIR also converts each copy with that build's program
 # (the same way, in the same run; every second run the baseline goes first)
-# and prints its time beside this one's.
+# and prints its time beside this one's, and the ratio of the two run by run
+# with its median: on a shared machine the figure to judge them by.
 #
 # Before each timed command the written data goes to disk and, where the
 # script may (as root), the page cache is emptied, so that every command
@@ -171,6 +172,11 @@ for n in "${sizes[@]}"; do
       echo "    baseline ($baseline) conversion + sync runs: $(tr '\n' ' ' <"$work/base" | xargs printf '%.2f ')s," \
            "ratio to the floor $(ratio "$base_s" "$floor_s"), peak $base_rss MB," \
            "write amplification $(tr '\n' ' ' <"$work/base-amp")"
+      # Run by run, each conversion over the baseline's of the same run: the
+      # disk's speed drifts from run to run more than the two programs differ.
+      paste "$work/conv" "$work/base" | awk '{ printf "%.3f\n", $1 / ($2 > 0 ? $2 : 0.001) }' >"$work/pairs"
+      echo "    this build over the baseline, run by run: $(tr '\n' ' ' <"$work/pairs")(median" \
+           "$(median <"$work/pairs" | xargs printf '%.3f'))"
     fi
     if [ -n "${prev[$shape]:-}" ]; then
       echo "growth of the median conversion time from ${prev_n[$shape]} to $n members ($shape):" \

@@ -93,7 +93,7 @@ Stream Stream::Open(std::string_view path, std::string_view mode) {
   s.readable_ = how.kind == 'r' || how.update;
   s.writable_ = how.kind != 'r' || how.update;
   s.buf_size_ = kBufSize;
-  s.buf_ = std::make_unique<char[]>(s.buf_size_);
+  s.buf_ = std::make_unique_for_overwrite<char[]>(s.buf_size_);
   s.buf_pos_ = s.append_ ? size : 0;
   s.buf_gen_ = g_write_generation;
   return s;

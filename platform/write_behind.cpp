@@ -23,7 +23,7 @@ WriteBehindThread::~WriteBehindThread() {
 
 std::unique_ptr<char[]> WriteBehindThread::TakeBuffer() {
   std::lock_guard<std::mutex> lock(m_);
-  if (spare_.empty()) return std::make_unique<char[]>(buffer_size_);
+  if (spare_.empty()) return std::make_unique_for_overwrite<char[]>(buffer_size_);
   std::unique_ptr<char[]> b = std::move(spare_.back());
   spare_.pop_back();
   return b;
